@@ -1,0 +1,53 @@
+#pragma once
+// The one process object: paths, OS version, run mode, and the two INI stores every subsystem reaches.
+
+#include "app/AppPaths.h"
+#include "app/CommandLine.h"
+#include "ini/IniFile.h"
+
+#include <windows.h>
+
+class Application {
+ public:
+  // Reads the paths and the console user, enables the privileges, loads the application INI file and
+  // carries out the one-time import. Cannot fail: a step that fails leaves its default.
+  explicit Application(HINSTANCE moduleHandle);
+  ~Application() = default;
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // Parses the command line and hands control to the uninstaller, the monitor or the main window.
+  // Returns the process exit code.
+  int Run(const wchar_t* commandLine, int showCommand);
+
+  // False means the work is done and the process ends now (after /Uninstall).
+  [[nodiscard]] bool ApplyCommandLine(const wchar_t* commandLine);
+
+  [[nodiscard]] HINSTANCE moduleHandle() const { return moduleHandle_; }
+  [[nodiscard]] double osVersion() const { return osVersion_; }
+  [[nodiscard]] UiMode uiMode() const { return uiMode_; }
+  [[nodiscard]] uint32_t startFlags() const { return startFlags_; }
+  [[nodiscard]] const AppPaths& paths() const { return paths_; }
+  [[nodiscard]] const WideString& commandLine() const { return commandLine_; }
+  [[nodiscard]] const WideString& settingsFileToLoad() const { return settingsFileToLoad_; }
+  [[nodiscard]] IniFile& appIni() { return appIni_; }
+  [[nodiscard]] IniFile& jobIni() { return jobIni_; }
+
+ private:
+  [[nodiscard]] bool UpdateCheckWanted() const;
+  [[nodiscard]] bool RestartAfterUpdate(int showCommand) const;
+
+  HINSTANCE moduleHandle_;
+  double osVersion_ = 0;
+  UiMode uiMode_ = UiMode::kNormal;
+  uint32_t startFlags_ = 0;
+  AppPaths paths_;
+  WideString commandLine_;
+  WideString settingsFileToLoad_;
+  IniFile appIni_;
+  IniFile jobIni_;
+};
+
+// Carries "SkipStrictWarning" over from the user's settings file of older versions into the application
+// INI file, once: afterwards "Imported m_appini" is "1" and the import never runs again.
+void RunOneTimeImport(IniFile& appIni, WideView defaultSettingsPath);

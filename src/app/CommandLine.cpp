@@ -1,0 +1,49 @@
+#include "app/CommandLine.h"
+
+#include "base/FileSystem.h"
+#include "base/UniqueHandle.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace {
+
+bool IsSwitch(WideView argument, WideView name) {
+  if (argument.size() != name.size() + 1 || (argument[0] != L'/' && argument[0] != L'-')) return false;
+  return text::EqualsNoCase(argument.substr(1), name);
+}
+
+}  // namespace
+
+CommandLineRequest ParseCommandLine(const wchar_t* commandLine) {
+  CommandLineRequest request;
+  // An empty text would make the splitter report the program's own path as the only argument.
+  if (text::Trim(text::View(commandLine)).empty()) return request;
+
+  int count = 0;
+  UniqueLocalMemory argumentsMemory(CommandLineToArgvW(commandLine, &count));
+  if (!argumentsMemory) return request;
+  auto** arguments = static_cast<wchar_t**>(argumentsMemory.get());
+
+  for (int i = 0; i < count; ++i) {
+    WideView argument = arguments[i];
+    if (IsSwitch(argument, L"Passive")) {
+      request.uiMode = UiMode::kPassive;
+    } else if (IsSwitch(argument, L"Quiet")) {
+      request.uiMode = UiMode::kQuiet;
+    } else if (text::EndsWith(argument, L".brlk", false) && IsExistingFile(argument)) {
+      request.settingsFileToLoad = WideString(argument);
+    } else if (IsSwitch(argument, L"Uninstall")) {
+      request.uninstall = true;
+      break;
+    } else if (text::EqualsNoCase(argument, L"/PostUpdate")) {
+      request.removeUpdateTemp = true;
+      request.startFlags |= kStartNoUpdate;
+    } else if (text::EqualsNoCase(argument, L"/NoUpdate")) {
+      request.startFlags |= kStartNoUpdate;
+    } else if (text::EqualsNoCase(argument, L"/ScheduledBackups")) {
+      request.startFlags |= kStartScheduledBackups;
+    }
+  }
+  return request;
+}

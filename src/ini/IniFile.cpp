@@ -1,0 +1,223 @@
+#include "ini/IniFile.h"
+
+#include "base/FileSystem.h"
+#include "ini/TextFile.h"
+
+#include <windows.h>
+
+namespace {
+
+// A line matches key when it begins with the key (first character exact, the rest in any case) and only
+// spaces and tabs stand between the key and the first "=".
+bool LineMatchesKey(const WideString& line, WideView key) {
+  if (key.empty() || line.size() < key.size() + 1 || line[0] != key[0]) return false;
+  if (!text::StartsWith(line, key, false)) return false;
+  for (size_t at = key.size(); at < line.size(); ++at) {
+    if (line[at] == L'=') return true;
+    if (line[at] != L' ' && line[at] != L'\t') return false;
+  }
+  return false;
+}
+
+WideString BuildFileText(const std::vector<WideString>& lines) {
+  size_t length = 0;
+  for (const auto& line : lines) length += line.size() + 2;
+  WideString result;
+  result.reserve(length);
+  for (const auto& line : lines) {
+    if (!line.empty()) text::Append(result, line, L"\r\n");
+  }
+  return result;
+}
+
+}  // namespace
+
+IniFile::IniFile() : headerPattern_(L"^\\[(.+)\\].*", Regex::kCaseless) {}
+
+IniFile::IniFile(WideView path) : IniFile() { Load(path, false); }
+
+IniFile::~IniFile() { AutoSaveNow(); }
+
+void IniFile::AutoSaveNow() {
+  if (!autoSave_ || loadFailedOnExistingFile_ || path_.empty()) return;
+  Save();
+}
+
+bool IniFile::Load(WideView path, bool saveFirst) {
+  if (saveFirst || autoSave_) {
+    if (!loadFailedOnExistingFile_ && !path_.empty()) Save();
+  }
+  lines_.clear();
+  path_ = WideString(path);
+  loadFailedOnExistingFile_ = false;
+
+  WideString content;
+  TextFile file;
+  if (!file.Open(path, TextFile::kReadOnly) || file.ReadAllText(content) == 0) {
+    // A file that is there and has content, but gave no text, must not be replaced by an empty store.
+    DWORD error = file.IsOpen() ? ERROR_SUCCESS : file.lastError();
+    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    loadFailedOnExistingFile_ = !missing && IsExistingFile(path) && FileSize(path) > 3;
+    return false;
+  }
+
+  // Split at CR LF; a text with LF alone (and no CR LF) is split at LF. Bare CR never splits, and in a
+  // text with mixed line ends a lone LF stays inside its line, so saving gives back the same bytes.
+  WideView separator = L"\r\n";
+  if (content.find(L"\r\n") == WideString::npos && content.find(L'\n') != WideString::npos) separator = L"\n";
+  WideView rest = content;
+  while (true) {
+    size_t cut = rest.find(separator);
+    WideView piece = rest.substr(0, cut);
+    if (!piece.empty() && piece[0] != L'\r') lines_.emplace_back(text::Trim(piece));
+    if (cut == WideView::npos) break;
+    rest.remove_prefix(cut + separator.size());
+  }
+  return true;
+}
+
+bool IniFile::IsHeaderLine(const WideString& line) const {
+  return line.size() > 2 && line[0] == L'[' && headerPattern_.Matches(line);
+}
+
+std::optional<size_t> IniFile::FindHeader(WideView section) const {
+  if (section.empty()) return std::nullopt;
+  WideString bracketed = text::Concat(L"[", section, L"]");
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const WideString& line = lines_[i];
+    if (line.size() > 2 && line[0] == L'[' && line[1] == section[0] && text::StartsWith(line, bracketed, false)) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+size_t IniFile::BodyEnd(size_t headerIndex) const {
+  size_t i = headerIndex + 1;
+  while (i < lines_.size() && !IsHeaderLine(lines_[i])) ++i;
+  return i;
+}
+
+std::optional<size_t> IniFile::FindKeyLine(size_t headerIndex, WideView trimmedKey) const {
+  if (trimmedKey.empty() || trimmedKey[0] == L'[') return std::nullopt;
+  for (size_t i = headerIndex + 1; i < lines_.size() && !IsHeaderLine(lines_[i]); ++i) {
+    if (LineMatchesKey(lines_[i], trimmedKey)) return i;
+  }
+  return std::nullopt;
+}
+
+const wchar_t* IniFile::GetString(WideView section, WideView key, const wchar_t* defaultValue) const {
+  if (section.empty() || key.empty()) return defaultValue;
+  auto header = FindHeader(section);
+  if (!header) return defaultValue;
+  auto line = FindKeyLine(*header, text::Trim(key));
+  if (!line) return defaultValue;
+  const WideString& found = lines_[*line];
+  size_t at = found.find(L'=') + 1;
+  while (at < found.size() && (found[at] == L' ' || found[at] == L'\t')) ++at;
+  return found.c_str() + at;
+}
+
+int IniFile::SetString(WideView section, WideView key, WideView value) {
+  if (section.empty() || key.empty()) return 0;
+  WideString newLine = text::Concat(key, L"=", value);
+  auto header = FindHeader(section);
+  if (!header) {
+    lines_.push_back(text::Concat(L"[", section, L"]"));
+    lines_.push_back(std::move(newLine));
+    return 1;
+  }
+  if (auto line = FindKeyLine(*header, text::Trim(key))) {
+    lines_[*line] = std::move(newLine);
+  } else {
+    lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(*header)), std::move(newLine));
+  }
+  return 1;
+}
+
+int IniFile::DeleteKey(WideView section, WideView key) {
+  if (key.empty()) return 0;
+  auto header = FindHeader(section);
+  if (!header) return 2;
+  auto line = FindKeyLine(*header, text::Trim(key));
+  if (!line) return 2;
+  lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*line));
+  return 1;
+}
+
+int IniFile::DeleteSection(WideView section) {
+  auto header = FindHeader(section);
+  if (!header) return 2;
+  lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*header),
+               lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(*header)));
+  return 1;
+}
+
+std::optional<IniFile::Range> IniFile::SectionRange(WideView section) const {
+  auto header = FindHeader(section);
+  if (!header) return std::nullopt;
+  return Range{*header + 1, BodyEnd(*header)};
+}
+
+size_t IniFile::NextKeyLine(size_t from, size_t to) const {
+  size_t end = (to == 0 || to > lines_.size()) ? lines_.size() : to;
+  for (size_t i = from; i < end; ++i) {
+    const WideString& line = lines_[i];
+    if (line.size() <= 2 || line[0] == L';') continue;
+    if (line[0] == L'[') {
+      if (IsHeaderLine(line)) return 0;
+      continue;
+    }
+    if (line.find(L'=', 1) != WideString::npos) return i + 1;
+  }
+  return 0;
+}
+
+bool IniFile::GetKeyValueAt(size_t lineNumber, WideString& key, WideString& value) const {
+  if (lineNumber == 0 || lineNumber > lines_.size()) return false;
+  const WideString& line = lines_[lineNumber - 1];
+  size_t equals = line.find(L'=', 1);
+  if (equals == WideString::npos) return false;
+  key = text::TrimRight(WideView(line).substr(0, equals));
+  value = text::TrimLeft(WideView(line).substr(equals + 1));
+  return true;
+}
+
+bool IniFile::Save(std::optional<WideView> path) {
+  if (path) path_ = WideString(*path);
+  if (path_.empty()) return false;
+  WideString content = BuildFileText(lines_);
+
+  // The new content goes to a temporary file beside the target, which replaces the target in one step
+  // only when it is complete: a full disk or a killed process never leaves a half-written store.
+  WideString temporaryPath = text::Concat(path_, L".", text::Hex(GetCurrentProcessId()), L"-",
+                                          text::Hex(GetTickCount64()), L".tmp");
+  TextFile temporary;
+  if (!temporary.Open(temporaryPath,
+                      TextFile::kUtf16Le | TextFile::kCreateFolders | TextFile::kExclusive | TextFile::kCreate)) {
+    return false;
+  }
+  size_t written = content.empty() ? 0 : temporary.WriteText(content);
+  bool complete = content.empty() || written == content.size() * sizeof(wchar_t);
+  complete = complete && FlushFileBuffers(temporary.handle());
+  temporary.Close();
+
+  WideString longTemporary = LongPathForm(temporaryPath);
+  WideString longTarget = LongPathForm(path_);
+  if (complete) {
+    // Keep the hidden and system marks of the file being replaced.
+    DWORD oldAttributes = GetFileAttributesW(longTarget.c_str());
+    if (oldAttributes != INVALID_FILE_ATTRIBUTES) {
+      DWORD kept = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+      if (kept) SetFileAttributesW(longTemporary.c_str(), kept);
+    }
+    complete = MoveFileExW(longTemporary.c_str(), longTarget.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (!complete) {
+    DeleteFileW(longTemporary.c_str());
+    return false;
+  }
+  loadFailedOnExistingFile_ = false;
+  return written > 0;
+}

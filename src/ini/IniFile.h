@@ -1,0 +1,66 @@
+#pragma once
+// The program's own INI store: the whole file in memory as an ordered list of lines, looked up by
+// section and key, edited in place and written back as UTF-16LE with a byte-order mark and CR LF.
+
+#include "base/Regex.h"
+#include "base/WideString.h"
+
+#include <optional>
+#include <vector>
+
+class IniFile {
+ public:
+  struct Range {
+    size_t firstBody;  // index of the first line after the header
+    size_t end;        // index of the next header line, or the number of lines
+  };
+
+  IniFile();
+  explicit IniFile(WideView path);
+  ~IniFile();
+  IniFile(const IniFile&) = delete;
+  IniFile& operator=(const IniFile&) = delete;
+
+  // Replaces the content with the file's lines; true when any text was read. The path is kept even
+  // when the file cannot be read, so that a later Save creates it.
+  bool Load(WideView path, bool saveFirst = false);
+
+  // Points into the stored line (valid until the store next changes), or returns defaultValue.
+  [[nodiscard]] const wchar_t* GetString(WideView section, WideView key, const wchar_t* defaultValue) const;
+  // Non-zero on success; 0 when section or key is empty.
+  int SetString(WideView section, WideView key, WideView value);
+  // 1 removed, 2 not found, 0 when key is empty.
+  int DeleteKey(WideView section, WideView key);
+  // 1 removed, 2 not found.
+  int DeleteSection(WideView section);
+
+  [[nodiscard]] std::optional<Range> SectionRange(WideView section) const;
+  // 1-based number of the next key line among the lines [from, to) (to 0 = all), or 0.
+  [[nodiscard]] size_t NextKeyLine(size_t from, size_t to) const;
+  [[nodiscard]] bool GetKeyValueAt(size_t lineNumber, WideString& key, WideString& value) const;
+
+  // Writes the store to path (which becomes its path), or to its own path when none is given. True when
+  // text was written. The previous file is replaced only once the new one is complete.
+  bool Save(std::optional<WideView> path = std::nullopt);
+
+  void SetAutoSave(bool on) { autoSave_ = on; }
+  [[nodiscard]] bool autoSave() const { return autoSave_; }
+  [[nodiscard]] const WideString& path() const { return path_; }
+  [[nodiscard]] const std::vector<WideString>& lines() const { return lines_; }
+  // True when the last Load found a file with content that could not be read; automatic saving then
+  // leaves that file alone.
+  [[nodiscard]] bool loadFailedOnExistingFile() const { return loadFailedOnExistingFile_; }
+
+ private:
+  [[nodiscard]] bool IsHeaderLine(const WideString& line) const;
+  [[nodiscard]] std::optional<size_t> FindHeader(WideView section) const;
+  [[nodiscard]] size_t BodyEnd(size_t headerIndex) const;
+  [[nodiscard]] std::optional<size_t> FindKeyLine(size_t headerIndex, WideView trimmedKey) const;
+  void AutoSaveNow();
+
+  bool autoSave_ = false;
+  bool loadFailedOnExistingFile_ = false;
+  WideString path_;
+  std::vector<WideString> lines_;
+  Regex headerPattern_;
+};

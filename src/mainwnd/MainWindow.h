@@ -1,0 +1,8 @@
+#pragma once
+
+class Application;
+
+// Loads the settings file named on the command line (or the user's default one), shows the job list
+// unless the run mode is Quiet, and outside Normal mode runs the backup at once and ends.
+// Returns the process exit code.
+int RunMainWindow(Application& app, int showCommand);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+class Application;
+
+enum class UpdateOutcome {
+  kNothingInstalled,
+  kNewVersionInstalled,  // the executable was replaced; the caller restarts it
+};
+
+// Looks for a newer version, and with the user's consent (or silently outside Normal mode) installs it.
+UpdateOutcome RunUpdateCheck(Application& app, UiMode uiMode);

@@ -1,0 +1,80 @@
+#include "app/CommandLine.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+class CommandLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteTestFile(job, "[Settings]\r\n"));
+    ASSERT_TRUE(WriteTestFile(upperJob, "[Settings]\r\n"));
+    ASSERT_TRUE(WriteTestFile(notAJob, "x"));
+  }
+  WideString Quoted(const WideString& path) { return L"\"" + path + L"\""; }
+
+  TempFolder root;
+  WideString job = root / L"my job.brlk";
+  WideString upperJob = root / L"OTHER.BRLK";
+  WideString notAJob = root / L"notes.txt";
+};
+
+TEST_F(CommandLineTest, NoArgumentsMeansNormalModeAndNoFile) {
+  for (const wchar_t* empty : {static_cast<const wchar_t*>(nullptr), L"", L"   "}) {
+    CommandLineRequest request = ParseCommandLine(empty);
+    EXPECT_EQ(request.uiMode, UiMode::kNormal);
+    EXPECT_EQ(request.startFlags, 0u);
+    EXPECT_TRUE(request.settingsFileToLoad.empty());
+    EXPECT_FALSE(request.uninstall);
+  }
+}
+
+TEST_F(CommandLineTest, RunModeSwitchesMatchTheWholeArgumentInAnyCase) {
+  struct Case {
+    const wchar_t* line;
+    UiMode mode;
+  } cases[] = {
+      {L"/Quiet", UiMode::kQuiet},          {L"/quiet", UiMode::kQuiet},
+      {L"-QUIET", UiMode::kQuiet},          {L"/Quiet:1", UiMode::kNormal},
+      {L"Quiet", UiMode::kNormal},          {L"//Quiet", UiMode::kNormal},
+      {L"/Passive", UiMode::kPassive},      {L"-passive", UiMode::kPassive},
+      {L"/Passive /Quiet", UiMode::kQuiet}, {L"/Quiet /Passive", UiMode::kPassive},
+      {L"/Passive /Quiet /passive", UiMode::kPassive},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseCommandLine(c.line).uiMode, c.mode) << text::ToUtf8(c.line);
+  }
+}
+
+TEST_F(CommandLineTest, ExistingBrlkFileInAnyCaseIsTheFileToLoad) {
+  CommandLineRequest request = ParseCommandLine((Quoted(upperJob) + L" /Passive").c_str());
+  EXPECT_EQ(request.settingsFileToLoad, upperJob);
+  EXPECT_EQ(request.uiMode, UiMode::kPassive);
+
+  // The later file wins; missing files and other extensions are ignored.
+  request = ParseCommandLine((Quoted(job) + L" " + Quoted(upperJob) + L" " + Quoted(root / L"gone.brlk") + L" " +
+                              Quoted(notAJob)).c_str());
+  EXPECT_EQ(request.settingsFileToLoad, upperJob);
+}
+
+TEST_F(CommandLineTest, UninstallStopsTheParsing) {
+  CommandLineRequest request = ParseCommandLine((L"/Quiet -uninstall /Passive " + Quoted(job)).c_str());
+  EXPECT_TRUE(request.uninstall);
+  EXPECT_EQ(request.uiMode, UiMode::kQuiet);
+  EXPECT_TRUE(request.settingsFileToLoad.empty());
+}
+
+TEST_F(CommandLineTest, StartFlags) {
+  EXPECT_EQ(ParseCommandLine(L"/NoUpdate").startFlags, static_cast<uint32_t>(kStartNoUpdate));
+  EXPECT_EQ(ParseCommandLine(L"/scheduledbackups").startFlags, static_cast<uint32_t>(kStartScheduledBackups));
+  CommandLineRequest request = ParseCommandLine(L"/PostUpdate /ScheduledBackups");
+  EXPECT_TRUE(request.removeUpdateTemp);
+  EXPECT_EQ(request.startFlags, static_cast<uint32_t>(kStartNoUpdate | kStartScheduledBackups));
+  EXPECT_EQ(ParseCommandLine(L"-NoUpdate /Unknown").startFlags, 0u);  // only the slash form exists
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+#include "ini/IniFile.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+// The text of an INI file as the store writes it: UTF-16LE with its mark.
+std::string Utf16File(WideView text) {
+  std::string bytes = "\xFF\xFE";
+  bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  return bytes;
+}
+
+WideString Get(const IniFile& ini, WideView section, WideView key) {
+  const wchar_t* value = ini.GetString(section, key, nullptr);
+  return value ? WideString(value) : WideString(L"<none>");
+}
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  // Loads the store from a file holding exactly these ANSI bytes.
+  void LoadBytes(std::string_view bytes) {
+    ASSERT_TRUE(WriteTestFile(path, bytes));
+    ini.Load(path);
+  }
+
+  TempFolder root;
+  WideString path = root / L"test.ini";
+  IniFile ini;
+};
+
+TEST_F(IniFileTest, BlanksAroundTheEqualsSignAndLeadingValueBlanksAreSkipped) {
+  LoadBytes("[Settings]\r\nFlag = 16\r\nName=\t  spaced value  \r\n");
+  EXPECT_EQ(Get(ini, L"Settings", L"Flag"), L"16");
+  EXPECT_EQ(Get(ini, L"Settings", L"Name"), L"spaced value");  // trailing blanks went at load time
+  EXPECT_EQ(Get(ini, L"Settings", L"  Flag  "), L"16");          // the key is trimmed
+}
+
+TEST_F(IniFileTest, HeaderNeedsTheExactFirstLetterAndAnyCaseForTheRest) {
+  struct Case {
+    const char* header;
+    bool found;
+  } cases[] = {{"[Settings]", true}, {"[settings]", false}, {"[SETTINGS]", false}, {"[SeTTINGS]", true},
+               {"[Settings] trailing text", true}, {"[Setting]", false}, {"[Settingsx]", false}};
+  for (const auto& c : cases) {
+    LoadBytes(std::string(c.header) + "\r\nFlag=1\r\n");
+    EXPECT_EQ(ini.GetString(L"Settings", L"Flag", nullptr) != nullptr, c.found) << c.header;
+  }
+}
+
+TEST_F(IniFileTest, KeyMatchNeedsTheExactFirstLetterAndOnlyBlanksBeforeTheEquals) {
+  LoadBytes("[S]\r\nFlags=1\r\nflag=2\r\nFLAG \t=3\r\nFlag x=4\r\nFlag\r\n");
+  EXPECT_EQ(Get(ini, L"S", L"Flag"), L"<none>");  // "flag" has the wrong first letter, "FLAG" too
+  EXPECT_EQ(Get(ini, L"S", L"FlaG"), L"<none>");
+  EXPECT_EQ(Get(ini, L"S", L"FLAG"), L"3");
+  EXPECT_EQ(Get(ini, L"S", L"Flags"), L"1");
+  EXPECT_EQ(Get(ini, L"S", L"fLAG"), L"2");
+  EXPECT_EQ(Get(ini, L"S", L"[Flag"), L"<none>");
+  EXPECT_EQ(Get(ini, L"", L"Flag"), L"<none>");
+  EXPECT_EQ(Get(ini, L"S", L""), L"<none>");
+  EXPECT_STREQ(ini.GetString(L"S", L"Missing", L"fallback"), L"fallback");
+}
+
+TEST_F(IniFileTest, ValuesKeepLaterEqualsSigns) {
+  LoadBytes("[Folders]\r\n0=C:\\a=b<|>D:\\x\r\n");
+  EXPECT_EQ(Get(ini, L"Folders", L"0"), L"C:\\a=b<|>D:\\x");
+}
+
+TEST_F(IniFileTest, CommentLinesAreNoKeysButCanBeAskedForByName) {
+  LoadBytes("[Settings]\r\n;Flag=1\r\nFlag=2\r\n");
+  auto range = ini.SectionRange(L"Settings");
+  ASSERT_TRUE(range);
+  size_t line = ini.NextKeyLine(range->firstBody, range->end);
+  ASSERT_NE(line, 0u);
+  WideString key, value;
+  ASSERT_TRUE(ini.GetKeyValueAt(line, key, value));
+  EXPECT_EQ(key, L"Flag");
+  EXPECT_EQ(value, L"2");
+  EXPECT_EQ(ini.NextKeyLine(line, range->end), 0u);
+  EXPECT_EQ(Get(ini, L"Settings", L";Flag"), L"1");
+}
+
+TEST_F(IniFileTest, EnumerationStopsAtTheNextHeaderAndSkipsShortAndBracketLines) {
+  LoadBytes("[Folders]\r\nab\r\n0 = C:\\x<|>D:\\y\r\n[not a header\r\n=novalue\r\n1=E:\\p<|>F:\\q\r\n[Next]\r\n9=z\r\n");
+  auto range = ini.SectionRange(L"Folders");
+  ASSERT_TRUE(range);
+  EXPECT_EQ(range->firstBody, 1u);
+  EXPECT_EQ(range->end, 6u);
+  std::vector<std::pair<WideString, WideString>> found;
+  for (size_t n = ini.NextKeyLine(range->firstBody, range->end); n != 0; n = ini.NextKeyLine(n, range->end)) {
+    WideString key, value;
+    ASSERT_TRUE(ini.GetKeyValueAt(n, key, value));
+    found.emplace_back(key, value);
+  }
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0], std::make_pair(WideString(L"0"), WideString(L"C:\\x<|>D:\\y")));
+  EXPECT_EQ(found[1], std::make_pair(WideString(L"1"), WideString(L"E:\\p<|>F:\\q")));
+  // Without an end index the search runs into the next header and stops there.
+  EXPECT_EQ(ini.NextKeyLine(5, 0), 0u);
+  WideString key, value;
+  EXPECT_FALSE(ini.GetKeyValueAt(0, key, value));
+  EXPECT_FALSE(ini.GetKeyValueAt(99, key, value));
+  EXPECT_FALSE(ini.GetKeyValueAt(5, key, value));  // "=novalue" has no "=" after its first character
+}
+
+TEST_F(IniFileTest, HeaderWithTrailingTextStartsTheSection) {
+  LoadBytes("[Folders] old style\r\n0=x\r\n");
+  auto range = ini.SectionRange(L"Folders");
+  ASSERT_TRUE(range);
+  EXPECT_EQ(Get(ini, L"Folders", L"0"), L"x");
+}
+
+TEST_F(IniFileTest, SetStringReplacesInsertsAtTheEndOfTheBodyOrAppendsTheSection) {
+  LoadBytes("[Settings]\r\nFlag=1\r\n[Folders]\r\n0=a\r\n");
+  EXPECT_NE(ini.SetString(L"Settings", L"Flag", L"16"), 0);
+  EXPECT_NE(ini.SetString(L"Settings", L"SkipAttributes", L"6"), 0);
+  EXPECT_NE(ini.SetString(L"History", L"1", L"C:\\x"), 0);
+  EXPECT_EQ(ini.SetString(L"", L"k", L"v"), 0);
+  EXPECT_EQ(ini.SetString(L"S", L"", L"v"), 0);
+  std::vector<WideString> expected = {L"[Settings]", L"Flag=16", L"SkipAttributes=6", L"[Folders]",
+                                      L"0=a",        L"[History]", L"1=C:\\x"};
+  EXPECT_EQ(ini.lines(), expected);
+}
+
+TEST_F(IniFileTest, SetStringOnAnEmptyStoreCreatesTheSection) {
+  IniFile empty;
+  EXPECT_STREQ(empty.GetString(L"Settings", L"Flag", L"d"), L"d");
+  EXPECT_NE(empty.SetString(L"Settings", L"Flag", L"=odd= value "), 0);
+  EXPECT_EQ(Get(empty, L"Settings", L"Flag"), L"=odd= value ");
+}
+
+TEST_F(IniFileTest, DeleteKeyAndSection) {
+  LoadBytes("[Scheduled backups]\r\nA=1\r\nB=2\r\n[Folders]\r\n0=x\r\n1=y\r\n[Tail]\r\nT=1\r\n");
+  EXPECT_EQ(ini.DeleteKey(L"Scheduled backups", L"A"), 1);
+  EXPECT_EQ(ini.DeleteKey(L"Scheduled backups", L"A"), 2);
+  EXPECT_EQ(ini.DeleteKey(L"Nowhere", L"A"), 2);
+  EXPECT_EQ(ini.DeleteKey(L"Scheduled backups", L""), 0);
+  EXPECT_EQ(ini.DeleteSection(L"Folders"), 1);
+  EXPECT_EQ(ini.DeleteSection(L"Folders"), 2);
+  std::vector<WideString> expected = {L"[Scheduled backups]", L"B=2", L"[Tail]", L"T=1"};
+  EXPECT_EQ(ini.lines(), expected);
+}
+
+TEST_F(IniFileTest, SplittingByLineEnds) {
+  LoadBytes("[S]\nA=1\nB=2\n");
+  EXPECT_EQ(ini.lines().size(), 3u);
+  EXPECT_EQ(Get(ini, L"S", L"B"), L"2");
+
+  // With CR LF present, a lone LF does not split.
+  LoadBytes("[S]\r\nA=1\nB=2\r\nC=3\r\n");
+  EXPECT_EQ(ini.lines().size(), 3u);
+  EXPECT_EQ(Get(ini, L"S", L"A"), L"1\nB=2");
+  EXPECT_EQ(Get(ini, L"S", L"C"), L"3");
+
+  // Bare CR never splits.
+  LoadBytes("[S]\rA=1\rB=2");
+  EXPECT_EQ(ini.lines().size(), 1u);
+}
+
+TEST_F(IniFileTest, SaveDropsBlankLinesAndWritesUtf16WithMark) {
+  LoadBytes("  [S]  \r\n\r\n   \r\n\tA=1\t\r\n\r\n");
+  EXPECT_EQ(ini.lines().size(), 3u);  // the blank-only line is kept in memory as an empty line
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[S]\r\nA=1\r\n"));
+}
+
+TEST_F(IniFileTest, SavedFileLoadsBackTheSame) {
+  ini.Load(path);
+  ini.SetString(L"Settings", L"Name", L"Gr\u00fc\u00dfe \u65e5\u672c");
+  ini.SetString(L"Folders", L"0", L"C:\\a<|>D:\\b");
+  ASSERT_TRUE(ini.Save());
+  IniFile reread(path);
+  EXPECT_EQ(reread.lines(), ini.lines());
+  EXPECT_EQ(Get(reread, L"Settings", L"Name"), L"Gr\u00fc\u00dfe \u65e5\u672c");
+}
+
+TEST_F(IniFileTest, ReadsEveryEncodingByItsMark) {
+  std::string utf16be = "\xFE\xFF";
+  for (wchar_t c : WideString(L"[S]\r\nK=\u00e4\r\n")) {
+    utf16be += static_cast<char>(c >> 8);
+    utf16be += static_cast<char>(c & 0xFF);
+  }
+  const std::string files[] = {Utf16File(L"[S]\r\nK=\u00e4\r\n"), utf16be, "\xEF\xBB\xBF[S]\r\nK=\xC3\xA4\r\n"};
+  for (const auto& bytes : files) {
+    LoadBytes(bytes);
+    EXPECT_EQ(Get(ini, L"S", L"K"), L"\u00e4");
+  }
+}
+
+TEST_F(IniFileTest, SavingAStoreWithoutTextLeavesOnlyTheMarkAndFails) {
+  LoadBytes("[S]\r\nA=1\r\n");
+  IniFile blank;
+  EXPECT_FALSE(blank.Save());  // no path yet
+  blank.Load(root / L"missing.ini");
+  EXPECT_FALSE(blank.Save(path));
+  EXPECT_EQ(ReadTestFile(path), "\xFF\xFE");
+}
+
+TEST_F(IniFileTest, MissingFileLoadsEmptyAndSaveCreatesItWithItsFolders) {
+  WideString nested = root / L"a\\b\\new.ini";
+  EXPECT_FALSE(ini.Load(nested));
+  EXPECT_EQ(ini.path(), nested);
+  EXPECT_TRUE(ini.lines().empty());
+  ini.SetString(L"S", L"K", L"V");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadTestFile(nested), Utf16File(L"[S]\r\nK=V\r\n"));
+}
+
+TEST_F(IniFileTest, AutoSaveWritesOnDestructionAndBeforeTheNextLoad) {
+  WideString other = root / L"other.ini";
+  ASSERT_TRUE(WriteTestFile(other, "[O]\r\nX=1\r\n"));
+  {
+    IniFile store(path);
+    store.SetAutoSave(true);
+    store.SetString(L"S", L"K", L"first");
+    store.Load(other);  // writes path first
+    EXPECT_EQ(ReadTestFile(path), Utf16File(L"[S]\r\nK=first\r\n"));
+    store.SetString(L"O", L"X", L"2");
+  }
+  EXPECT_EQ(ReadTestFile(other), Utf16File(L"[O]\r\nX=2\r\n"));
+}
+
+TEST_F(IniFileTest, SaveFailsWhileAnotherProcessHoldsTheFileAndKeepsItIntact) {
+  LoadBytes("[S]\r\nA=1\r\n");
+  ini.SetString(L"S", L"A", L"2");
+  {
+    HeldOpenFile held(path);
+    ASSERT_TRUE(held.held());
+    EXPECT_FALSE(ini.Save());
+  }
+  EXPECT_EQ(ReadTestFile(path), "[S]\r\nA=1\r\n");
+  // No temporary file is left behind.
+  int files = 0;
+  WIN32_FIND_DATAW found;
+  HANDLE listing = FindFirstFileW((root / L"*").c_str(), &found);
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++files;
+  } while (FindNextFileW(listing, &found));
+  FindClose(listing);
+  EXPECT_EQ(files, 1);
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[S]\r\nA=2\r\n"));
+}
+
+TEST_F(IniFileTest, AutoSaveLeavesAFileAloneThatCouldNotBeRead) {
+  ASSERT_TRUE(WriteTestFile(path, "[Settings]\r\nImportant=yes\r\n"));
+  {
+    HeldOpenFile held(path);
+    ASSERT_TRUE(held.held());
+    IniFile store;
+    store.SetAutoSave(true);
+    EXPECT_FALSE(store.Load(path));
+    EXPECT_TRUE(store.loadFailedOnExistingFile());
+    held.Release();
+    store.SetString(L"Settings", L"Other", L"1");
+  }  // AutoSave fires here
+  EXPECT_EQ(ReadTestFile(path), "[Settings]\r\nImportant=yes\r\n");
+
+  // An explicit save still writes.
+  {
+    HeldOpenFile held(path);
+    IniFile store;
+    EXPECT_FALSE(store.Load(path));
+    held.Release();
+    store.SetString(L"Settings", L"Other", L"1");
+    EXPECT_TRUE(store.Save());
+  }
+  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[Settings]\r\nOther=1\r\n"));
+}
+
+TEST_F(IniFileTest, SaveKeepsHiddenMarkOfTheReplacedFile) {
+  ASSERT_TRUE(WriteTestFile(path, FileSpec("[S]\r\nA=1\r\n", FILE_ATTRIBUTE_HIDDEN)));
+  ini.Load(path);
+  ini.SetString(L"S", L"A", L"2");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_TRUE(AttributesOf(path) & FILE_ATTRIBUTE_HIDDEN);
+}
+
+}  // namespace

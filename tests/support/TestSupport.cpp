@@ -1,0 +1,142 @@
+#include "TestSupport.h"
+
+#include "base/DirectoryIterator.h"
+#include "base/FileSystem.h"
+
+namespace testing_support {
+
+namespace {
+
+void RemoveTree(const WideString& folder) {
+  DirectoryIterator entries;
+  for (bool found = entries.Open(folder + L"\\*", DirectoryIterator::kAll); found; found = entries.Next()) {
+    WideString child = folder + L"\\" + entries.name();
+    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (entries.IsDirectory() && !entries.IsReparsePoint()) {
+      RemoveTree(child);
+    } else if (entries.IsDirectory()) {
+      RemoveDirectoryW(child.c_str());
+    } else {
+      DeleteFileW(child.c_str());
+    }
+  }
+  SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  static LONG counter = 0;
+  WideString candidate;
+  do {
+    candidate = text::Concat(base, L"brlk-test-", text::Hex(GetCurrentProcessId()), L"-",
+                             text::Hex(static_cast<uint64_t>(InterlockedIncrement(&counter))), L"-",
+                             text::Hex(GetTickCount64()));
+  } while (!CreateDirectoryW(candidate.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+  path_ = candidate;
+}
+
+TempFolder::~TempFolder() { RemoveTree(LongPathForm(path_)); }
+
+WideString TempFolder::operator/(WideView relative) const { return text::Concat(path_, L"\\", relative); }
+
+bool MakeTestFolder(WideView path) {
+  return CreateDirectoryW(LongPathForm(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool WriteTestFile(WideView path, const FileSpec& spec) {
+  WideString longPath = LongPathForm(path);
+  WideString folder(text::FolderPart(path));
+  for (size_t slash = folder.find(L'\\', 3); slash != WideString::npos; slash = folder.find(L'\\', slash + 1)) {
+    MakeTestFolder(folder.substr(0, slash));
+  }
+  MakeTestFolder(folder);
+  {
+    UniqueHandle file(CreateFileW(longPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    if (!spec.bytes.empty() &&
+        (!WriteFile(file.get(), spec.bytes.data(), static_cast<DWORD>(spec.bytes.size()), &written, nullptr) ||
+         written != spec.bytes.size())) {
+      return false;
+    }
+    if (spec.lastWriteTime) {
+      const FILETIME& time = *spec.lastWriteTime;
+      if (!SetFileTime(file.get(), &time, &time, &time)) return false;
+    }
+  }
+  if (spec.attributes != 0 && !SetFileAttributesW(longPath.c_str(), spec.attributes)) return false;
+  return true;
+}
+
+bool WriteTestFile(WideView path, std::string_view bytes) { return WriteTestFile(path, FileSpec(std::string(bytes))); }
+
+std::string ReadTestFile(WideView path) {
+  UniqueHandle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return {};
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  return bytes;
+}
+
+HeldOpenFile::HeldOpenFile(WideView path)
+    : handle_(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+
+bool IsWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int second) {
+  SYSTEMTIME system{};
+  system.wYear = static_cast<WORD>(year);
+  system.wMonth = static_cast<WORD>(month);
+  system.wDay = static_cast<WORD>(day);
+  system.wHour = static_cast<WORD>(hour);
+  system.wMinute = static_cast<WORD>(minute);
+  system.wSecond = static_cast<WORD>(second);
+  FILETIME file{};
+  SystemTimeToFileTime(&system, &file);
+  return file;
+}
+
+DWORD AttributesOf(WideView path) { return GetFileAttributesW(LongPathForm(path).c_str()); }
+
+bool Exists(WideView path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+WideString ExecutableFolder() {
+  wchar_t buffer[1024];
+  DWORD length = GetModuleFileNameW(nullptr, buffer, 1024);
+  return WideString(text::FolderPart(WideView(buffer, length)));
+}
+
+int RunProgram(WideView program, WideView arguments, DWORD timeoutMs) {
+  WideString commandLine = text::Concat(L"\"", program, L"\" ", arguments);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  WideString programText(program);
+  if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return -1;
+  }
+  UniqueKernelHandle processHandle(process.hProcess);
+  UniqueKernelHandle threadHandle(process.hThread);
+  if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 255);
+    return -1;
+  }
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  return static_cast<int>(exitCode);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,66 @@
+#pragma once
+// Helpers for tests that work on real files under Wine or Windows.
+
+#include "base/UniqueHandle.h"
+#include "base/WideString.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace testing_support {
+
+// A fresh folder under the temporary folder, deleted with everything in it when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  [[nodiscard]] const WideString& path() const { return path_; }
+  // path() + "\" + relative
+  [[nodiscard]] WideString operator/(WideView relative) const;
+
+ private:
+  WideString path_;
+};
+
+struct FileSpec {
+  explicit FileSpec(std::string content, DWORD fileAttributes = 0, std::optional<FILETIME> writeTime = std::nullopt)
+      : bytes(std::move(content)), attributes(fileAttributes), lastWriteTime(writeTime) {}
+
+  std::string bytes;
+  DWORD attributes = 0;                     // 0 leaves the attributes the system gives
+  std::optional<FILETIME> lastWriteTime;    // also used for creation and last access when set
+};
+
+// Writes the file (creating its folders) with exactly the given bytes, then applies time and attributes.
+bool WriteTestFile(WideView path, const FileSpec& spec);
+bool WriteTestFile(WideView path, std::string_view bytes);
+[[nodiscard]] std::string ReadTestFile(WideView path);
+bool MakeTestFolder(WideView path);
+
+// A file held open without any sharing, so that other openers fail with a sharing violation.
+class HeldOpenFile {
+ public:
+  explicit HeldOpenFile(WideView path);
+  [[nodiscard]] bool held() const { return handle_.valid(); }
+  void Release() { handle_.reset(); }
+
+ private:
+  UniqueHandle handle_;
+};
+
+[[nodiscard]] bool IsWine();
+[[nodiscard]] FILETIME MakeFileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+[[nodiscard]] DWORD AttributesOf(WideView path);
+[[nodiscard]] bool Exists(WideView path);
+// The folder that holds the running test executable (and Brimlark.exe beside it).
+[[nodiscard]] WideString ExecutableFolder();
+
+// Runs a program with arguments, waits up to timeoutMs and returns its exit code (or -1).
+[[nodiscard]] int RunProgram(WideView program, WideView arguments, DWORD timeoutMs = 60000);
+
+}  // namespace testing_support
