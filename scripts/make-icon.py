@@ -17,17 +17,15 @@ def inside_rounded_rect(x, y, left, top, right, bottom, radius):
 
 
 def inside_arrow(x, y):
-    # A thick arc around (0.5, 0.56) from the upper left to the right, with a head pointing down.
-    dx, dy = x - 0.5, y - 0.56
+    # A thick arc over the folder from the left to the right, ending in a head that points down into it.
+    dx, dy = x - 0.5, y - 0.58
     r = math.hypot(dx, dy)
     angle = math.degrees(math.atan2(-dy, dx))
-    if 0.17 <= r <= 0.25 and 10 <= angle <= 170:
+    if 0.15 <= r <= 0.23 and 8 <= angle <= 172:
         return True
-    # Arrow head at the right end of the arc, a triangle pointing down.
-    hx, hy = 0.71, 0.58
-    if hy - 0.02 <= y <= hy + 0.14:
-        half = 0.11 * (1 - (y - (hy - 0.02)) / 0.16)
-        return abs(x - hx) <= half
+    top, height, centre = 0.555, 0.14, 0.69
+    if top <= y <= top + height:
+        return abs(x - centre) <= 0.1 * (1 - (y - top) / height)
     return False
 
 
@@ -38,7 +36,7 @@ def sample(x, y):
     # Folder: tab and body.
     in_tab = inside_rounded_rect(x, y, 0.16, 0.30, 0.46, 0.42, 0.04)
     in_body = inside_rounded_rect(x, y, 0.16, 0.36, 0.84, 0.80, 0.05)
-    if inside_arrow(x, y - 0.04) and y < 0.62:
+    if inside_arrow(x, y):
         return (70, 200, 90, 255)
     if in_body or in_tab:
         shade = 255 if in_body else 230

@@ -65,17 +65,22 @@ bool CreateFolder(WideView path, DWORD attributes) {
   }
 
   if (!IsExistingFolder(target)) {
-    if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      size_t rootLength = RootLength(target);
-      for (size_t slash = target.find(L'\\', rootLength);; slash = target.find(L'\\', slash + 1)) {
-        WideString level = target.substr(0, slash);
-        if (!IsExistingFolder(level) && !CreateDirectoryW(level.c_str(), nullptr) &&
-            GetLastError() != ERROR_ALREADY_EXISTS) {
-          return false;
+    if (!CreateDirectoryW(target.c_str(), nullptr)) {
+      if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Either another process was quicker, or something that is no folder (a file) stands there.
+        if (!IsExistingFolder(target)) return false;
+      } else {
+        size_t rootLength = RootLength(target);
+        for (size_t slash = target.find(L'\\', rootLength);; slash = target.find(L'\\', slash + 1)) {
+          WideString level = target.substr(0, slash);
+          if (!IsExistingFolder(level) && !CreateDirectoryW(level.c_str(), nullptr) &&
+              GetLastError() != ERROR_ALREADY_EXISTS) {
+            return false;
+          }
+          if (slash == WideString::npos) break;
         }
-        if (slash == WideString::npos) break;
+        if (!IsExistingFolder(target)) return false;
       }
-      if (!IsExistingFolder(target)) return false;
     }
   }
 

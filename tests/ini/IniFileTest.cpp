@@ -44,7 +44,8 @@ TEST_F(IniFileTest, HeaderNeedsTheExactFirstLetterAndAnyCaseForTheRest) {
   struct Case {
     const char* header;
     bool found;
-  } cases[] = {{"[Settings]", true}, {"[settings]", false}, {"[SETTINGS]", false}, {"[SeTTINGS]", true},
+  } cases[] = {{"[Settings]", true}, {"[settings]", false}, {"[sETTINGS]", false}, {"[SeTTINGS]", true},
+               {"[SETTINGS]", true},
                {"[Settings] trailing text", true}, {"[Setting]", false}, {"[Settingsx]", false}};
   for (const auto& c : cases) {
     LoadBytes(std::string(c.header) + "\r\nFlag=1\r\n");
@@ -54,8 +55,8 @@ TEST_F(IniFileTest, HeaderNeedsTheExactFirstLetterAndAnyCaseForTheRest) {
 
 TEST_F(IniFileTest, KeyMatchNeedsTheExactFirstLetterAndOnlyBlanksBeforeTheEquals) {
   LoadBytes("[S]\r\nFlags=1\r\nflag=2\r\nFLAG \t=3\r\nFlag x=4\r\nFlag\r\n");
-  EXPECT_EQ(Get(ini, L"S", L"Flag"), L"<none>");  // "flag" has the wrong first letter, "FLAG" too
-  EXPECT_EQ(Get(ini, L"S", L"FlaG"), L"<none>");
+  // "Flags" has more than blanks before its "=", "flag" the wrong first letter; "FLAG" matches.
+  EXPECT_EQ(Get(ini, L"S", L"Flag"), L"3");
   EXPECT_EQ(Get(ini, L"S", L"FLAG"), L"3");
   EXPECT_EQ(Get(ini, L"S", L"Flags"), L"1");
   EXPECT_EQ(Get(ini, L"S", L"fLAG"), L"2");
@@ -100,7 +101,8 @@ TEST_F(IniFileTest, EnumerationStopsAtTheNextHeaderAndSkipsShortAndBracketLines)
   EXPECT_EQ(found[0], std::make_pair(WideString(L"0"), WideString(L"C:\\x<|>D:\\y")));
   EXPECT_EQ(found[1], std::make_pair(WideString(L"1"), WideString(L"E:\\p<|>F:\\q")));
   // Without an end index the search runs into the next header and stops there.
-  EXPECT_EQ(ini.NextKeyLine(5, 0), 0u);
+  EXPECT_EQ(ini.NextKeyLine(6, 0), 0u);
+  EXPECT_EQ(ini.NextKeyLine(5, 0), 6u);
   WideString key, value;
   EXPECT_FALSE(ini.GetKeyValueAt(0, key, value));
   EXPECT_FALSE(ini.GetKeyValueAt(99, key, value));

@@ -36,11 +36,13 @@ TEST(TextFile, WithoutMarkTheCallersEncodingOrAnsiApplies) {
   TempFolder root;
   WideString path = root / L"plain.txt";
   ASSERT_TRUE(WriteTestFile(path, std::string("Gr\xC3\xBC\x00tail", 8)));
-  TextFile utf8;
-  ASSERT_TRUE(utf8.Open(path, TextFile::kUtf8));
   WideString text;
-  EXPECT_EQ(utf8.ReadAllText(text), 3u);  // stops at the zero byte
-  EXPECT_EQ(text, L"Gr\u00fc");
+  {
+    TextFile utf8;
+    ASSERT_TRUE(utf8.Open(path, TextFile::kUtf8));
+    EXPECT_EQ(utf8.ReadAllText(text), 3u);  // stops at the zero byte
+    EXPECT_EQ(text, L"Gr\u00fc");
+  }
 
   ASSERT_TRUE(WriteTestFile(path, "ansi text"));
   TextFile ansi;
