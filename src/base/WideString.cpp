@@ -182,6 +182,41 @@ WideString Hex(uint64_t value, int minDigits) {
   return result;
 }
 
+WideString ReplaceAll(WideView value, WideView what, WideView replacement) {
+  if (what.empty()) return WideString(value);
+  WideString result;
+  result.reserve(value.size());
+  size_t at = 0;
+  for (size_t found = value.find(what); found != WideView::npos; found = value.find(what, at)) {
+    text::Append(result, value.substr(at, found - at), replacement);
+    at = found + what.size();
+  }
+  result.append(value.substr(at));
+  return result;
+}
+
+std::vector<WideString> Split(WideView value, WideView separator) {
+  std::vector<WideString> pieces;
+  size_t at = 0;
+  for (size_t found = value.find(separator); found != WideView::npos && !separator.empty();
+       found = value.find(separator, at)) {
+    pieces.emplace_back(value.substr(at, found - at));
+    at = found + separator.size();
+  }
+  pieces.emplace_back(value.substr(at));
+  return pieces;
+}
+
+uint64_t ParseUnsigned(WideView value) {
+  size_t at = 0;
+  while (at < value.size() && (value[at] == L' ' || value[at] == L'\t')) ++at;
+  uint64_t result = 0;
+  for (; at < value.size() && value[at] >= L'0' && value[at] <= L'9'; ++at) {
+    result = result * 10 + static_cast<uint64_t>(value[at] - L'0');
+  }
+  return result;
+}
+
 int64_t ParseDecimal(WideView value) {
   size_t at = 0;
   while (at < value.size() && (value[at] == L' ' || value[at] == L'\t')) ++at;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 using WideString = std::wstring;
 using WideView = std::wstring_view;
@@ -78,9 +79,19 @@ struct FindOptions {
 // Upper-case hexadecimal digits, padded with zeros to at least minDigits.
 [[nodiscard]] WideString Hex(uint64_t value, int minDigits = 1);
 
+// Replaces every occurrence of what by replacement in one left-to-right pass over non-overlapping
+// occurrences (so "///" with "//" → "/" gives "//").
+[[nodiscard]] WideString ReplaceAll(WideView value, WideView what, WideView replacement);
+
+// Splits at every occurrence of separator; an empty text gives one empty piece.
+[[nodiscard]] std::vector<WideString> Split(WideView value, WideView separator);
+
 // Leading blanks, an optional sign, then decimal digits; stops at the first other character, like _wtoi.
 // Text without digits gives 0.
 [[nodiscard]] int64_t ParseDecimal(WideView value);
+// Decimal digits after optional leading blanks, stopping at the first other character; 0 without digits.
+// Values beyond 64 bits wrap, as the program's stored numbers never reach them.
+[[nodiscard]] uint64_t ParseUnsigned(WideView value);
 // Hexadecimal digits with an optional "0x" prefix; false when the text is empty, has another character,
 // or does not fit 64 bits.
 [[nodiscard]] bool ParseHex(WideView value, uint64_t& result);

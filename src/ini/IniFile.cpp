@@ -44,12 +44,16 @@ void IniFile::AutoSaveNow() {
 }
 
 bool IniFile::Load(WideView path, bool saveFirst) {
-  if (saveFirst || autoSave_) {
+  // Reloading the very file the store came from must not first overwrite what is on disk now (another
+  // program may have changed it) with the older copy in memory, unless the memory holds unsaved changes.
+  bool reloadingSameFile = text::EqualsNoCase(path_, path) && !modified_;
+  if ((saveFirst || autoSave_) && !reloadingSameFile) {
     if (!loadFailedOnExistingFile_ && !path_.empty()) Save();
   }
   lines_.clear();
   path_ = WideString(path);
   loadFailedOnExistingFile_ = false;
+  modified_ = false;
 
   WideString content;
   TextFile file;
@@ -120,6 +124,7 @@ const wchar_t* IniFile::GetString(WideView section, WideView key, const wchar_t*
 
 int IniFile::SetString(WideView section, WideView key, WideView value) {
   if (section.empty() || key.empty()) return 0;
+  modified_ = true;
   WideString newLine = text::Concat(key, L"=", value);
   auto header = FindHeader(section);
   if (!header) {
@@ -142,6 +147,7 @@ int IniFile::DeleteKey(WideView section, WideView key) {
   auto line = FindKeyLine(*header, text::Trim(key));
   if (!line) return 2;
   lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*line));
+  modified_ = true;
   return 1;
 }
 
@@ -150,6 +156,7 @@ int IniFile::DeleteSection(WideView section) {
   if (!header) return 2;
   lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*header),
                lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(*header)));
+  modified_ = true;
   return 1;
 }
 
@@ -219,5 +226,6 @@ bool IniFile::Save(std::optional<WideView> path) {
     return false;
   }
   loadFailedOnExistingFile_ = false;
+  modified_ = false;
   return written > 0;
 }

@@ -60,6 +60,7 @@ class IniFile {
 
   bool autoSave_ = false;
   bool loadFailedOnExistingFile_ = false;
+  bool modified_ = false;  // changed since the last load or save
   WideString path_;
   std::vector<WideString> lines_;
   Regex headerPattern_;

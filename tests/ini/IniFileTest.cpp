@@ -226,6 +226,19 @@ TEST_F(IniFileTest, AutoSaveWritesOnDestructionAndBeforeTheNextLoad) {
   EXPECT_EQ(ReadTestFile(other), Utf16File(L"[O]\r\nX=2\r\n"));
 }
 
+TEST_F(IniFileTest, ReloadingTheSameFileKeepsWhatIsOnDisk) {
+  LoadBytes("[S]\r\nA=1\r\n");
+  ini.SetAutoSave(true);
+  ASSERT_TRUE(WriteTestFile(path, "[S]\r\nA=changed elsewhere\r\n"));
+  ini.Load(path, true);
+  EXPECT_EQ(Get(ini, L"S", L"A"), L"changed elsewhere");
+  EXPECT_EQ(ReadTestFile(path), "[S]\r\nA=changed elsewhere\r\n");
+  // Unsaved changes in memory are still written back first.
+  ini.SetString(L"S", L"A", L"mine");
+  ini.Load(path, true);
+  EXPECT_EQ(Get(ini, L"S", L"A"), L"mine");
+}
+
 TEST_F(IniFileTest, SaveFailsWhileAnotherProcessHoldsTheFileAndKeepsItIntact) {
   LoadBytes("[S]\r\nA=1\r\n");
   ini.SetString(L"S", L"A", L"2");

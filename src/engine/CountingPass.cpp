@@ -1,0 +1,35 @@
+#include "engine/CountingPass.h"
+
+#include "base/DirectoryIterator.h"
+
+namespace {
+
+// A folder that cannot be listed counts as empty, and nothing is logged for it.
+bool CountLocalFolder(RunState& state, const WideString& folder) {
+  DirectoryIterator entries;
+  for (bool found = entries.Open(text::Concat(folder, L"\\*"), DirectoryIterator::kSkipReparsePoints); found;
+       found = entries.Next()) {
+    if (entries.IsDirectory()) {
+      if (!CountLocalFolder(state, text::Concat(folder, L"\\", entries.name()))) return false;
+    } else if (state.skipAttributes != 0 && (entries.attributes() & state.skipAttributes)) {
+      continue;
+    } else {
+      state.totalBytes.fetch_add(entries.size(), std::memory_order_relaxed);
+    }
+    state.totalItems.fetch_add(1, std::memory_order_relaxed);
+    if (state.CancelRequested()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RunCountingPass(RunState& state) {
+  state.totalBytes = 1;
+  state.totalItems = 1;
+  if (state.transferKind == TransferKind::kFtpToLocal || state.transferKind == TransferKind::kFtpToFtp) {
+    // Remote sources are walked by the FTP layer, which is not built yet; they count as empty.
+    return true;
+  }
+  return CountLocalFolder(state, state.sourceRoot);
+}

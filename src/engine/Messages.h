@@ -1,0 +1,28 @@
+#pragma once
+// The texts that open every error-log entry. Each ends in its own separator, because the log puts
+// nothing between the prefix and what follows.
+
+#include "base/WideString.h"
+
+namespace messages {
+
+inline constexpr WideView kCouldNotCreateDestinationFolder = L"Could not create destination folder: ";
+inline constexpr WideView kCouldNotOpenLocalForReading = L"Could not open local file for reading: ";
+inline constexpr WideView kCouldNotOpenLocalForWriting = L"Could not open local file for writing: ";
+inline constexpr WideView kCouldNotReadLocal = L"Could not read local file: ";
+inline constexpr WideView kCouldNotWriteLocal = L"Could not write local file: ";
+inline constexpr WideView kCouldNotCreateBackupDestinationFolder = L"Could not create backup destination folder: ";
+inline constexpr WideView kCouldNotOpenFtpForReading = L"Could not open FTP file for reading: ";
+inline constexpr WideView kCouldNotReadRemote = L"Could not read remote file: ";
+inline constexpr WideView kCouldNotReadFtp = L"Could not read FTP file: ";
+inline constexpr WideView kCouldNotCreateRemoteDirectory = L"Could not create remote FTP directory: ";
+inline constexpr WideView kCouldNotOpenFtpForWriting = L"Could not open FTP file for writing: ";
+inline constexpr WideView kCouldNotWriteFtp = L"Could not write FTP file: ";
+inline constexpr WideView kCouldNotGetFtpInfo = L"Could not get FTP info for ";
+inline constexpr WideView kRestoringSourceNotFound = L"Restoring source not found: ";
+inline constexpr WideView kSourceDirectoryNotFound = L"Source directory not found: ";
+// Two blanks, then the server, then kAtPort and the port.
+inline constexpr WideView kCouldNotConnect = L"Could not connect to  ";
+inline constexpr WideView kAtPort = L" at port ";
+
+}  // namespace messages

@@ -1,0 +1,67 @@
+#pragma once
+// The state of one backup run as the engine's passes see it. The run controller owns it for the whole
+// process (one run at a time) and resets it per run and per job.
+//
+// A worker thread writes the counters while the UI thread reads them, and the UI thread sets the cancel
+// flag that workers poll; relaxed atomics make that sharing well defined at the cost of plain loads and
+// stores.
+
+#include "base/WideString.h"
+#include "ini/TextFile.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+// The run's mode bits, with the update method.
+enum RunFlags : uint32_t {
+  kRunCommon = 0,
+  kRunStrict = 0x01,
+  kRunRestore = 0x02,
+  kRunSync = 0x04,
+  kRunUpdateMethod = 0x10,
+};
+
+// The direction of a pass.
+enum class TransferKind : uint32_t {
+  kLocalToLocal = 0,
+  kLocalToFtp = 1,
+  kFtpToLocal = 2,
+  kFtpToFtp = 4,
+};
+
+inline constexpr size_t kCopyBufferSize = 0x200000;
+
+struct RunState {
+  std::atomic<uint64_t> totalBytes{1};
+  std::atomic<uint64_t> bytesDone{1};
+  std::atomic<uint64_t> totalItems{1};
+  std::atomic<uint64_t> itemsDone{1};
+  std::atomic<uint64_t> failureCount{0};
+  std::atomic<uint32_t> cancelRequested{0};
+  std::atomic<uint32_t> progressPermille{0};
+  FILETIME jobStartTime{};
+
+  uint32_t runFlags = 0;
+  uint32_t skipAttributes = 0;  // files with any of these attributes are left out (2 hidden, 4 system)
+  TransferKind transferKind = TransferKind::kLocalToLocal;
+
+  WideString sourceRoot;
+  WideString targetRoot;
+  WideString statusText;
+
+  // Allocated before the first run and kept for the process.
+  std::unique_ptr<unsigned char[]> copyBuffer;
+  TextFile sourceFile;
+  TextFile targetFile;
+
+  [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(std::memory_order_relaxed) != 0; }
+  void RequestCancel() { cancelRequested.store(1, std::memory_order_relaxed); }
+
+  // At the top of every job.
+  void ResetForJob();
+  // Before the options of a new run are filled in.
+  void ResetForRun();
+};

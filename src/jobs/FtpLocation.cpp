@@ -1,0 +1,57 @@
+#include "jobs/FtpLocation.h"
+
+#include "jobs/SecretText.h"
+
+WideString FtpLocation::PlainForm() const {
+  return text::Concat(server, L"\n", remoteDirectory, L"\n", userName, L"\n", password, L"\n", port, L"\n", flags);
+}
+
+std::optional<FtpLocation> FtpLocation::FromPlainForm(WideView plain) {
+  std::vector<WideString> fields = text::Split(plain, L"\n");
+  if (fields.size() < 6) return std::nullopt;
+  return FtpLocation{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
+}
+
+uint32_t FtpLocation::FlagValue() const { return static_cast<uint32_t>(text::ParseDecimal(flags)); }
+
+uint16_t FtpLocation::PortNumber() const { return static_cast<uint16_t>(text::ParseDecimal(port)); }
+
+uint32_t FtpLocation::ConnectionFlags() const {
+  uint32_t result = UsesSsl() ? kFlagSecure : kFlagNoCacheWriteBinary;
+  if (UsesPassive()) result |= kFlagPassive;
+  return result;
+}
+
+std::optional<WideString> MakeStoredForm(const FtpLocation& location) {
+  auto cipher = secret_text::Encipher(location.PlainForm());
+  if (!cipher) return std::nullopt;
+  return text::Concat(kStoredFormPrefix, *cipher);
+}
+
+std::optional<WideString> DecryptLocation(WideView storedForm) {
+  if (!text::StartsWith(storedForm, kStoredFormPrefix)) return std::nullopt;
+  return secret_text::Decipher(storedForm.substr(kStoredFormPrefix.size()));
+}
+
+std::optional<WideString> DisplayForm(WideView text, bool isStored) {
+  std::optional<WideString> plain;
+  if (isStored) {
+    plain = DecryptLocation(text);
+    if (!plain) return std::nullopt;
+  } else {
+    plain = WideString(text);
+  }
+  std::vector<WideString> fields = text::Split(*plain, L"\n");
+  if (fields.size() < 6) return std::nullopt;
+  return text::Concat(kDisplayFormPrefix, text::ReplaceAll(text::Concat(fields[0], L"/", fields[1]), L"//", L"/"));
+}
+
+std::optional<FtpLocation> ReadLocation(WideView storedForm) {
+  auto plain = DecryptLocation(storedForm);
+  if (!plain) return std::nullopt;
+  return FtpLocation::FromPlainForm(*plain);
+}
+
+LocationKind KindOfLocation(WideView text) {
+  return text::StartsWith(text, kDisplayFormPrefix, false) ? LocationKind::kFtp : LocationKind::kLocal;
+}

@@ -1,0 +1,162 @@
+#include "jobs/SettingsFile.h"
+
+#include "jobs/FtpLocation.h"
+
+namespace {
+
+constexpr WideView kSettings = L"Settings";
+constexpr WideView kFolders = L"Folders";
+constexpr WideView kPairSeparator = L"<|>";
+
+// Calls visit(key, value) for each key line of the "Folders" section, in file order.
+template <typename Visit>
+void ForEachFolderLine(const IniFile& store, Visit visit) {
+  auto range = store.SectionRange(kFolders);
+  if (!range) return;
+  for (size_t line = store.NextKeyLine(range->firstBody, range->end); line != 0;
+       line = store.NextKeyLine(line, range->end)) {
+    WideString key, value;
+    if (store.GetKeyValueAt(line, key, value)) visit(key, value);
+  }
+}
+
+bool NeedsUpgrade(const IniFile& store) {
+  return text::ParseDecimal(text::View(store.GetString(kSettings, L"version", L"0"))) == 0;
+}
+
+struct PairTexts {
+  WideString source;
+  WideString destination;
+};
+
+// Only the first two parts count; a value without separator names the same text on both sides.
+PairTexts SplitPair(WideView value) {
+  size_t separator = value.find(kPairSeparator);
+  if (separator == WideView::npos) return {WideString(value), WideString(value)};
+  WideView rest = value.substr(separator + kPairSeparator.size());
+  return {WideString(value.substr(0, separator)), WideString(rest.substr(0, rest.find(kPairSeparator)))};
+}
+
+// Fills the visible side and its stored form from a file text. A stored form that cannot be deciphered
+// stays visible as it is, so that saving the job again keeps it instead of dropping the pair.
+void ReadSide(const WideString& fileText, WideString& shown, WideString& stored) {
+  if (!text::StartsWith(fileText, kStoredFormPrefix)) {
+    shown = fileText;
+    return;
+  }
+  stored = fileText;
+  auto display = DisplayForm(fileText, true);
+  shown = display ? *display : fileText;
+}
+
+const WideString& SideToSave(const WideString& shown, const WideString& stored) {
+  return (text::StartsWith(shown, kDisplayFormPrefix, false) && !stored.empty()) ? stored : shown;
+}
+
+void SetStatus(JobStatus& status, WideView path) {
+  status.text = text::Concat(L"Loaded: ", StatusFileName(path));
+  status.tooltip = WideString(path);
+}
+
+}  // namespace
+
+WideString StatusFileName(WideView path) {
+  size_t slash = path.rfind(L'\\');
+  if (slash != WideView::npos) return WideString(path.substr(slash + 1));
+  if (!path.empty() && path.back() == L':') return {};
+  return WideString(path);
+}
+
+uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options, JobStatus& status) {
+  jobIni.Load(path, true);
+  jobIni.SetAutoSave(true);
+  if (NeedsUpgrade(jobIni)) UpgradeSettings(jobIni);
+
+  jobs.Clear();
+  ForEachFolderLine(jobIni, [&](const WideString& key, const WideString& value) {
+    PairTexts texts = SplitPair(value);
+    FolderPair pair;
+    pair.itemId = key;
+    ReadSide(texts.source, pair.source, pair.sourceLocation);
+    WideString destination = texts.destination;
+    if (!destination.empty() && (destination[0] == L'0' || destination[0] == L'1')) {
+      pair.checked = destination[0] == L'1';
+      destination.erase(0, 1);
+    }
+    ReadSide(destination, pair.destination, pair.destinationLocation);
+    jobs.Add(std::move(pair));
+  });
+
+  const wchar_t* flagText = jobIni.GetString(kSettings, L"Flag", nullptr);
+  const wchar_t* skipText = jobIni.GetString(kSettings, L"SkipAttributes", nullptr);
+  uint32_t flag = flagText ? static_cast<uint32_t>(text::ParseDecimal(flagText)) : kDefaultFlag;
+  uint32_t skip = skipText ? static_cast<uint32_t>(text::ParseDecimal(skipText)) : kDefaultSkipAttributes;
+  options = BackupOptions::FromStored(flag, skip);
+  SetStatus(status, path);
+  return flag;
+}
+
+size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options, JobStatus& status) {
+  jobIni.SetString(kSettings, L"version", L"1");
+  jobIni.SetString(kSettings, L"Flag", text::DecimalUnsigned(options.FlagValue()));
+  jobIni.SetString(kSettings, L"SkipAttributes", text::DecimalUnsigned(options.skipAttributes));
+  jobIni.DeleteSection(kFolders);
+
+  size_t written = 0;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    const FolderPair& pair = jobs[i];
+    const WideString& source = SideToSave(pair.source, pair.sourceLocation);
+    const WideString& destination = SideToSave(pair.destination, pair.destinationLocation);
+    if (source.empty() || destination.empty()) continue;
+    WideString line = text::Concat(source, kPairSeparator, pair.checked ? L"" : L"0", destination);
+    if (jobIni.SetString(kFolders, text::DecimalUnsigned(i), line)) ++written;
+  }
+
+  bool saved = jobIni.Save(path);
+  SetStatus(status, path);
+  return saved ? written : 0;
+}
+
+size_t UpgradeSettings(IniFile& store) {
+  std::vector<std::pair<WideString, WideString>> oldLines;
+  ForEachFolderLine(store, [&](const WideString& key, const WideString& value) { oldLines.emplace_back(key, value); });
+
+  // The old lines go first: left in place, each would read back as a bogus pair whose source and
+  // destination are both the old destination. Deleting by key removes the first line with that key,
+  // which is the old line, since the new numbered lines are only added afterwards.
+  for (const auto& [key, value] : oldLines) store.DeleteKey(kFolders, key);
+  for (size_t n = 0; n < oldLines.size(); ++n) {
+    const auto& [key, value] = oldLines[n];
+    store.SetString(kFolders, text::DecimalUnsigned(n), text::Concat(key, kPairSeparator, value));
+  }
+  store.SetString(kSettings, L"version", L"1");
+  store.Save();
+  return oldLines.size();
+}
+
+int InspectSettingsFile(WideView path) {
+  IniFile store(path);
+  if (NeedsUpgrade(store)) UpgradeSettings(store);
+  if (!store.SectionRange(kFolders)) return -1;
+  int checked = 0;
+  ForEachFolderLine(store, [&](const WideString&, const WideString& value) {
+    PairTexts texts = SplitPair(value);
+    if (texts.destination.empty() || texts.destination[0] != L'0') ++checked;
+  });
+  return checked;
+}
+
+uint32_t BackupOptions::FlagValue() const {
+  return static_cast<uint32_t>(mode) | (useUpdateMethod ? kUpdateMethodFlag : 0);
+}
+
+BackupOptions BackupOptions::FromStored(uint32_t flag, uint32_t skipAttributes) {
+  BackupOptions options;
+  if (flag & 4) options.mode = BackupMode::kSync;
+  else if (flag & 2) options.mode = BackupMode::kRestore;
+  else if (flag & 1) options.mode = BackupMode::kStrict;
+  else options.mode = BackupMode::kCommon;
+  options.useUpdateMethod = options.mode == BackupMode::kSync || (flag & kUpdateMethodFlag) != 0;
+  options.skipAttributes = skipAttributes & (kSkipHidden | kSkipSystem);
+  return options;
+}

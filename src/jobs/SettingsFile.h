@@ -1,0 +1,32 @@
+#pragma once
+// The backup settings file (.brlk): an INI file with the options in "Settings" and one line per folder
+// pair in "Folders" ("k=source<|>destination", a "0" before the destination for an unchecked pair).
+
+#include "ini/IniFile.h"
+#include "jobs/JobModel.h"
+
+// What the main window shows about the file in hand.
+struct JobStatus {
+  WideString text;     // "Loaded: " + file name
+  WideString tooltip;  // the full path
+};
+
+// Loads path into jobIni (writing the store's previous file back first), upgrades an old layout, and
+// fills the list, the options and the status. Returns the file's Flag value (16 when it has none).
+uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options, JobStatus& status);
+
+// Writes the options and the pairs into jobIni and saves it to path. Returns the number of pair lines
+// written, 0 when the file could not be written. Rows with an empty side are left out and their numbers
+// are not reused.
+size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options, JobStatus& status);
+
+// Turns the "source=destination" lines of a version-0 store into numbered "<|>" lines, removes the old
+// lines, sets version 1 and saves the store. Returns the number of lines converted.
+size_t UpgradeSettings(IniFile& store);
+
+// The number of checked pairs in a settings file, or -1 when it has no "Folders" section (a missing or
+// unreadable file included). A version-0 file is upgraded and saved on the way.
+[[nodiscard]] int InspectSettingsFile(WideView path);
+
+// The name the status line shows for a path.
+[[nodiscard]] WideString StatusFileName(WideView path);
