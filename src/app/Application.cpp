@@ -25,6 +25,7 @@ Application::Application(HINSTANCE moduleHandle) : moduleHandle_(moduleHandle) {
   EnableProcessPrivileges();
 
   paths_ = DeriveAppPaths(QueryModulePath(), RemoveForbiddenFileNameCharacters(QueryConsoleUserName()));
+  errorLog_ = ErrorLog(paths_.errorLogPath);
   appIni_.Load(paths_.appIniPath);
   RunOneTimeImport(appIni_, paths_.defaultSettingsPath);
 

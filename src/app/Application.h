@@ -3,6 +3,8 @@
 
 #include "app/AppPaths.h"
 #include "app/CommandLine.h"
+#include "engine/ErrorLog.h"
+#include "engine/RunState.h"
 #include "ini/IniFile.h"
 
 #include <windows.h>
@@ -32,6 +34,9 @@ class Application {
   [[nodiscard]] const WideString& settingsFileToLoad() const { return settingsFileToLoad_; }
   [[nodiscard]] IniFile& appIni() { return appIni_; }
   [[nodiscard]] IniFile& jobIni() { return jobIni_; }
+  [[nodiscard]] ErrorLog& errorLog() { return errorLog_; }
+  // The state of the one run a process may have at a time, with its copy buffer.
+  [[nodiscard]] RunState& runState() { return runState_; }
 
  private:
   [[nodiscard]] bool UpdateCheckWanted() const;
@@ -46,6 +51,8 @@ class Application {
   WideString settingsFileToLoad_;
   IniFile appIni_;
   IniFile jobIni_;
+  ErrorLog errorLog_{L""};
+  RunState runState_;
 };
 
 // Carries "SkipStrictWarning" over from the user's settings file of older versions into the application

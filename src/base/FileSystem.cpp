@@ -41,6 +41,23 @@ WideString LongPathForm(WideView path) {
   return WideString(path);
 }
 
+WideString JoinPath(WideView folder, WideView name) {
+  if (!folder.empty() && folder.back() == L'\\') return text::Concat(folder, name);
+  return text::Concat(folder, L"\\", name);
+}
+
+WideString CanonicalPath(WideView path) {
+  WideString input(path);
+  DWORD needed = GetFullPathNameW(input.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return input;
+  WideString full(needed, L'\0');
+  DWORD length = GetFullPathNameW(input.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return input;
+  full.resize(length);
+  while (full.size() > RootLength(full) && full.back() == L'\\') full.pop_back();
+  return full;
+}
+
 bool IsExistingFolder(WideView path) {
   DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

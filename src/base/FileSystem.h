@@ -13,6 +13,13 @@ inline constexpr DWORD kNoAttributes = 0xFFFFFFFF;
 // accept it beyond MAX_PATH. Paths starting with "\\" (network paths, or already long) stay as they are.
 [[nodiscard]] WideString LongPathForm(WideView path);
 
+// folder + "\" + name, without doubling the backslash of a root such as "D:\".
+[[nodiscard]] WideString JoinPath(WideView folder, WideView name);
+
+// The absolute, canonical form of a local path (no "..", no doubled or forward separators, no trailing
+// backslash except on a root), so that it can take the long-path prefix. Unchanged when that fails.
+[[nodiscard]] WideString CanonicalPath(WideView path);
+
 [[nodiscard]] bool IsExistingFolder(WideView path);
 [[nodiscard]] bool IsExistingFile(WideView path);
 

@@ -1,23 +1,27 @@
 #include "engine/CountingPass.h"
 
 #include "base/DirectoryIterator.h"
+#include "base/FileSystem.h"
+#include "engine/LocalPass.h"
 
 namespace {
 
 // A folder that cannot be listed counts as empty, and nothing is logged for it.
 bool CountLocalFolder(RunState& state, const WideString& folder) {
   DirectoryIterator entries;
-  for (bool found = entries.Open(text::Concat(folder, L"\\*"), DirectoryIterator::kSkipReparsePoints); found;
+  for (bool found = entries.Open(JoinPath(folder, L"*"), DirectoryIterator::kSkipReparsePoints); found;
        found = entries.Next()) {
     if (entries.IsDirectory()) {
-      if (!CountLocalFolder(state, text::Concat(folder, L"\\", entries.name()))) return false;
+      if (!CountLocalFolder(state, JoinPath(folder, entries.name()))) return false;
+    } else if (IsPartialCopyName(entries.name())) {
+      continue;  // an unfinished copy of a killed run, which the transfer pass removes
     } else if (state.skipAttributes != 0 && (entries.attributes() & state.skipAttributes)) {
       continue;
     } else {
       state.totalBytes.fetch_add(entries.size(), std::memory_order_relaxed);
     }
     state.totalItems.fetch_add(1, std::memory_order_relaxed);
-    if (state.CancelRequested()) return false;
+    if (state.ShouldStop()) return false;
   }
   return true;
 }
@@ -31,5 +35,5 @@ bool RunCountingPass(RunState& state) {
     // Remote sources are walked by the FTP layer, which is not built yet; they count as empty.
     return true;
   }
-  return CountLocalFolder(state, state.sourceRoot);
+  return CountLocalFolder(state, LongPathForm(state.sourceRoot));
 }

@@ -1,5 +1,7 @@
 #include "engine/RunState.h"
 
+#include <algorithm>
+
 void RunState::ResetForJob() {
   totalBytes = 1;
   bytesDone = 1;
@@ -16,6 +18,14 @@ void RunState::ResetForJob() {
 void RunState::ResetForRun() {
   ResetForJob();
   cancelRequested = 0;
+  pause.Resume();
   runFlags = 0;
   skipAttributes = 0;
+}
+
+void RunState::UpdateProgress() {
+  uint64_t items = itemsDone.load(std::memory_order_relaxed) * 500 / totalItems.load(std::memory_order_relaxed);
+  uint64_t bytes = bytesDone.load(std::memory_order_relaxed) * 500 / totalBytes.load(std::memory_order_relaxed);
+  // A tree that grew after it was counted must not push the bar past its end.
+  progressPermille.store(static_cast<uint32_t>(std::min<uint64_t>(items + bytes, 1000)), std::memory_order_relaxed);
 }

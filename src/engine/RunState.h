@@ -6,6 +6,7 @@
 // flag that workers poll; relaxed atomics make that sharing well defined at the cost of plain loads and
 // stores.
 
+#include "base/UniqueHandle.h"
 #include "base/WideString.h"
 #include "ini/TextFile.h"
 
@@ -34,6 +35,21 @@ enum class TransferKind : uint32_t {
 
 inline constexpr size_t kCopyBufferSize = 0x200000;
 
+// Pausing holds the worker at its next cancellation point (between entries and between chunks). A worker
+// suspended at an arbitrary instruction may hold the heap lock and freeze the UI thread with it.
+class PauseGate {
+ public:
+  PauseGate() : running_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
+  void Pause() { ResetEvent(running_.get()); }
+  void Resume() { SetEvent(running_.get()); }
+  [[nodiscard]] bool IsPaused() const { return WaitForSingleObject(running_.get(), 0) == WAIT_TIMEOUT; }
+  // Called by the worker: returns at once unless paused.
+  void WaitWhilePaused() const { WaitForSingleObject(running_.get(), INFINITE); }
+
+ private:
+  UniqueKernelHandle running_;
+};
+
 struct RunState {
   std::atomic<uint64_t> totalBytes{1};
   std::atomic<uint64_t> bytesDone{1};
@@ -57,8 +73,28 @@ struct RunState {
   TextFile sourceFile;
   TextFile targetFile;
 
+  PauseGate pause;
+
   [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(std::memory_order_relaxed) != 0; }
-  void RequestCancel() { cancelRequested.store(1, std::memory_order_relaxed); }
+  void RequestCancel() {
+    cancelRequested.store(1, std::memory_order_relaxed);
+    pause.Resume();
+  }
+  // A worker's cancellation point: waits while paused, then tells whether to stop.
+  [[nodiscard]] bool ShouldStop() const {
+    pause.WaitWhilePaused();
+    return CancelRequested();
+  }
+  // progressPermille from the four counters: items and bytes weigh half each.
+  void UpdateProgress();
+  void AddItem() {
+    itemsDone.fetch_add(1, std::memory_order_relaxed);
+    UpdateProgress();
+  }
+  void AddBytes(uint64_t bytes) {
+    bytesDone.fetch_add(bytes, std::memory_order_relaxed);
+    UpdateProgress();
+  }
 
   // At the top of every job.
   void ResetForJob();

@@ -1,0 +1,283 @@
+#include "run/RunController.h"
+
+#include "base/FileSystem.h"
+#include "engine/CountingPass.h"
+#include "engine/LocalPass.h"
+#include "engine/Messages.h"
+#include "jobs/FtpLocation.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr uint64_t kTicksPerSecond = 10'000'000;
+
+WideString JobNumberText(size_t index, size_t count) {
+  return text::Concat(L"job ", text::DecimalUnsigned(index), L" of ", text::DecimalUnsigned(count));
+}
+
+// Environment variables in a local path (%UserProfile%\Documents) are expanded before anything else.
+WideString ExpandLocalPath(const WideString& path) {
+  if (path.find(L'%') == WideString::npos) return path;
+  wchar_t buffer[4096];
+  DWORD length = ExpandEnvironmentStringsW(path.c_str(), buffer, static_cast<DWORD>(std::size(buffer)));
+  if (length == 0 || length > std::size(buffer)) return path;
+  return WideString(buffer, length - 1);
+}
+
+FILETIME LocalNow() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME result{};
+  SystemTimeToFileTime(&now, &result);
+  return result;
+}
+
+void CountingBody(RunController&);
+void TransferBody(RunController&);
+
+}  // namespace
+
+WideString ElapsedText(uint64_t seconds) {
+  struct Unit {
+    uint64_t length;
+    const wchar_t* name;
+  };
+  static constexpr Unit kUnits[] = {
+      {604800, L"weeks"}, {86400, L"days"}, {3600, L"hours"}, {60, L"minutes"}, {1, L"seconds"}};
+  std::vector<WideString> parts;
+  for (const Unit& unit : kUnits) {
+    uint64_t count = seconds / unit.length;
+    seconds %= unit.length;
+    if (count == 0) continue;
+    WideString name = unit.name;
+    if (count == 1) name.pop_back();
+    parts.push_back(text::Concat(text::DecimalUnsigned(count), L" ", name));
+  }
+  if (parts.empty()) return L"0 seconds";
+  WideString result = parts[0];
+  for (size_t i = 1; i < parts.size(); ++i) text::Append(result, i + 1 == parts.size() ? L" and " : L", ", parts[i]);
+  return result;
+}
+
+uint32_t RunFlagsOf(const BackupOptions& options) {
+  return static_cast<uint32_t>(options.mode) | (options.useUpdateMethod ? uint32_t{kRunUpdateMethod} : 0u);
+}
+
+void RunController::Prepare(const BackupOptions& options) {
+  state_.ResetForRun();
+  state_.runFlags = RunFlagsOf(options);
+  state_.skipAttributes = options.skipAttributes;
+  if (!state_.copyBuffer) state_.copyBuffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
+}
+
+RunSummary RunController::Run(const JobList& jobs) {
+  RunSummary summary;
+  const uint32_t runFlags = state_.runFlags;
+  restoring_ = (runFlags & kRunRestore) != 0;
+  view_.Open(restoring_ ? L"Restore operation progress" : L"Backup operation progress");
+
+  std::vector<const FolderPair*> checked;
+  for (const FolderPair& pair : jobs.rows()) {
+    if (pair.checked) checked.push_back(&pair);
+  }
+
+  for (size_t i = 0; i < checked.size(); ++i) {
+    state_.runFlags = runFlags;  // each job starts from the run's options; passes adjust them
+    JobOutcome outcome = RunJob(*checked[i], i + 1, checked.size());
+    // The job's failureCount is reset per job; the run's summary covers all of them.
+    summary.failures += state_.failureCount.load(std::memory_order_relaxed);
+    if (outcome == JobOutcome::kSkipped) ++summary.jobsSkipped;
+    if (outcome == JobOutcome::kDone) ++summary.jobsRun;
+    if (outcome == JobOutcome::kCancelled) {
+      summary.result = RunResult::kCancelled;
+      view_.Close();
+      return summary;
+    }
+  }
+  state_.runFlags = runFlags;
+  summary.result = CarryOutCompletion();
+  view_.Close();
+  return summary;
+}
+
+RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t index, size_t count) {
+  state_.ResetForJob();
+  view_.ShowStatus(L"Preparing...");
+  view_.ShowMarquee(true);
+  view_.ShowLocations(text::Concat(L"Source: ", pair.source), text::Concat(L"Destination: ", pair.destination));
+
+  // FTP sides, source first. The FTP client comes with its own work; until then such a side cannot be
+  // reached, which is reported the way an unreachable server is.
+  const std::pair<const WideString*, const WideString*> sides[] = {{&pair.source, &pair.sourceLocation},
+                                                                   {&pair.destination, &pair.destinationLocation}};
+  for (const auto& [shown, stored] : sides) {
+    if (KindOfLocation(*shown) != LocationKind::kFtp) continue;
+    auto location = ReadLocation(*stored);
+    if (!location) {
+      log_.Log(messages::kCouldNotGetFtpInfo, *shown);
+      return JobOutcome::kSkipped;
+    }
+    log_.Log(messages::kCouldNotConnect, location->server, messages::kAtPort, location->port);
+    return JobOutcome::kSkipped;
+  }
+
+  WideString sourceRoot = CanonicalPath(ExpandLocalPath(pair.source));
+  WideString destinationRoot = CanonicalPath(ExpandLocalPath(pair.destination));
+
+  bool secondPass = false;
+  if (restoring_) {
+    if (!IsExistingFolder(destinationRoot)) {
+      log_.Log(messages::kRestoringSourceNotFound, pair.destination);
+      return JobOutcome::kSkipped;
+    }
+    state_.sourceRoot = destinationRoot;
+    state_.targetRoot = sourceRoot;
+  } else {
+    if (!IsExistingFolder(sourceRoot)) {
+      log_.Log(messages::kSourceDirectoryNotFound, pair.source);
+      return JobOutcome::kSkipped;
+    }
+    state_.sourceRoot = sourceRoot;
+    state_.targetRoot = destinationRoot;
+    if (state_.runFlags & kRunStrict) {
+      secondPass = true;
+      state_.runFlags &= ~static_cast<uint32_t>(kRunStrict);
+    } else if (state_.runFlags & kRunSync) {
+      secondPass = true;
+      state_.runFlags |= kRunUpdateMethod;
+    }
+  }
+  bool strict = secondPass && !(state_.runFlags & kRunSync);
+  state_.transferKind = TransferKind::kLocalToLocal;
+
+  if (!CreateFolder(state_.targetRoot)) {
+    log_.Log(messages::kCouldNotCreateDestinationFolder, state_.targetRoot);
+    return JobOutcome::kSkipped;
+  }
+
+  view_.ShowStatus(L"Enumerating files.");
+  state_.jobStartTime = LocalNow();
+  jobStartTick_ = GetTickCount64();
+  nextElapsedMark_ = 1000;
+  if (!RunWorker(CountingBody)) return JobOutcome::kCancelled;
+
+  view_.ShowMarquee(false);
+  state_.statusText = text::Concat(restoring_ ? L"Restoring files, " : L"Copying files, ", JobNumberText(index, count));
+  view_.ShowStatus(state_.statusText);
+  state_.progressPermille = 0;
+  lastPermille_ = UINT32_MAX;
+  if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
+  if (!secondPass) return JobOutcome::kDone;
+
+  state_.bytesDone = 1;
+  state_.itemsDone = 1;
+  state_.statusText = text::Concat(L"Synchronizing, ", JobNumberText(index, count));
+  view_.ShowStatus(state_.statusText);
+  view_.ShowProgress(0);
+  if (strict) state_.runFlags |= kRunStrict;  // marks the deletion pass
+  std::swap(state_.sourceRoot, state_.targetRoot);
+  if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
+  return JobOutcome::kDone;
+}
+
+namespace {
+
+struct WorkerStart {
+  RunController* controller;
+  void (*body)(RunController&);
+};
+
+DWORD WINAPI WorkerEntry(void* parameter) {
+  auto* start = static_cast<WorkerStart*>(parameter);
+  start->body(*start->controller);
+  return 0;
+}
+
+}  // namespace
+
+bool RunController::RunWorker(void (*body)(RunController&)) {
+  WorkerStart start{this, body};
+  UniqueKernelHandle worker(CreateThread(nullptr, 0, WorkerEntry, &start, 0, nullptr));
+  // A thread that cannot be created counts as one that ended at once.
+  bool cancelled = false;
+  while (worker && WaitForSingleObject(worker.get(), 0) == WAIT_TIMEOUT) {
+    ProgressEvent event = view_.NextEvent();
+    if (event == ProgressEvent::kCancel) {
+      if (HandleCancel()) {
+        cancelled = true;
+        break;
+      }
+    } else if (event == ProgressEvent::kPauseToggle) {
+      bool pausing = !state_.pause.IsPaused();
+      if (pausing) {
+        state_.pause.Pause();
+        view_.ShowStatus(L"Paused. Press \"Resume\" to continue.");
+      } else {
+        state_.pause.Resume();
+        view_.ShowStatus(state_.statusText);
+      }
+      view_.ShowPaused(pausing);
+    } else {
+      RefreshWhileWaiting();
+    }
+  }
+
+  if (cancelled) {
+    state_.RequestCancel();  // also lets a paused worker go on to its cancellation point
+    for (int round = 0; round < 100 && WaitForSingleObject(worker.get(), 0) == WAIT_TIMEOUT; ++round) {
+      (void)view_.NextEvent();
+      Sleep(20);
+    }
+    // A worker still blocked after the grace period is stuck in a system call (a share that stopped
+    // answering): cancel that call and keep waiting. Killing the thread could leave locks held.
+    while (WaitForSingleObject(worker.get(), 100) == WAIT_TIMEOUT) CancelSynchronousIo(worker.get());
+  }
+  return !cancelled && !state_.CancelRequested();
+}
+
+bool RunController::HandleCancel() {
+  return view_.ConfirmCancel(restoring_ ? L"Are you sure you want to cancel the restore operation?"
+                                        : L"Are you sure you want to cancel the backup operation?");
+}
+
+void RunController::RefreshWhileWaiting() {
+  uint32_t permille = state_.progressPermille.load(std::memory_order_relaxed);
+  if (permille != lastPermille_) {
+    lastPermille_ = permille;
+    view_.ShowProgress(permille);
+    return;
+  }
+  if (state_.pause.IsPaused()) return;
+  uint64_t elapsedMs = GetTickCount64() - jobStartTick_;
+  if (elapsedMs < nextElapsedMark_) return;
+  uint64_t seconds = elapsedMs / 1000;
+  view_.ShowStatus(text::Concat(state_.statusText.empty() ? L"Enumerating files." : state_.statusText, L" | ",
+                                ElapsedText(seconds), L" elapsed"));
+  nextElapsedMark_ = (seconds + 1) * 1000;
+}
+
+RunResult RunController::CarryOutCompletion() {
+  int choice = view_.CompletionChoice();
+  switch (choice) {
+    case -1:
+    case static_cast<int>(CompletionAction::kDoNothing): return RunResult::kFinished;
+    case static_cast<int>(CompletionAction::kCloseApplication): return RunResult::kFinishedAndClose;
+    case static_cast<int>(CompletionAction::kLogOff): power_.LogOff(); return RunResult::kFinishedAndClose;
+    case static_cast<int>(CompletionAction::kSleep): power_.Sleep(false); return RunResult::kFinished;
+    case static_cast<int>(CompletionAction::kHibernate): power_.Sleep(true); return RunResult::kFinished;
+    case static_cast<int>(CompletionAction::kShutDown): power_.ShutDown(osVersion_ >= 6.2); return RunResult::kFinishedAndClose;
+    case static_cast<int>(CompletionAction::kRestart): power_.Restart(); return RunResult::kFinishedAndClose;
+    default: return RunResult::kFinishedAndClose;
+  }
+}
+
+namespace {
+
+void CountingBody(RunController& controller) { controller.CountSource(); }
+void TransferBody(RunController& controller) { controller.TransferOnce(); }
+
+}  // namespace
+
+void RunController::CountSource() { RunCountingPass(state_); }
+void RunController::TransferOnce() { RunTransferPass(state_, log_); }

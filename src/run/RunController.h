@@ -1,0 +1,63 @@
+#pragma once
+// One backup run: every checked pair of the job list as a job, each counted and then transferred on a
+// worker thread while the UI thread keeps the progress view alive, then the completion action.
+
+#include "engine/ErrorLog.h"
+#include "engine/RunState.h"
+#include "jobs/JobModel.h"
+#include "run/ProgressView.h"
+#include "run/SystemPower.h"
+
+enum class RunResult : int {
+  kNoJobList = 0,
+  kCancelled = 1,
+  kFinished = 2,          // the application stays open
+  kFinishedAndClose = 3,  // the application is to close
+};
+
+struct RunSummary {
+  RunResult result = RunResult::kFinished;
+  uint64_t failures = 0;       // failed entries of all jobs of the run
+  uint64_t jobsSkipped = 0;    // jobs that could not be set up (logged)
+  uint64_t jobsRun = 0;
+};
+
+// "1 week and 2 days", "2 hours, 1 minute and 30 seconds", "0 seconds".
+[[nodiscard]] WideString ElapsedText(uint64_t seconds);
+
+// The RunFlags of a run from the user's options.
+[[nodiscard]] uint32_t RunFlagsOf(const BackupOptions& options);
+
+class RunController {
+ public:
+  RunController(RunState& state, ErrorLog& log, ProgressView& view, SystemPower& power, double osVersion)
+      : state_(state), log_(log), view_(view), power_(power), osVersion_(osVersion) {}
+
+  // Resets the state for a new run and takes the options.
+  void Prepare(const BackupOptions& options);
+  // Runs every checked row in order.
+  RunSummary Run(const JobList& jobs);
+
+  // The bodies of the worker threads.
+  void CountSource();
+  void TransferOnce();
+
+ private:
+  enum class JobOutcome { kDone, kSkipped, kCancelled };
+  JobOutcome RunJob(const FolderPair& pair, size_t index, size_t count);
+  // Runs body on a worker thread and waits for it; false when the run was cancelled meanwhile.
+  bool RunWorker(void (*body)(RunController&));
+  [[nodiscard]] bool HandleCancel();
+  void RefreshWhileWaiting();
+  [[nodiscard]] RunResult CarryOutCompletion();
+
+  RunState& state_;
+  ErrorLog& log_;
+  ProgressView& view_;
+  SystemPower& power_;
+  double osVersion_;
+  bool restoring_ = false;
+  uint32_t lastPermille_ = UINT32_MAX;
+  uint64_t jobStartTick_ = 0;
+  uint64_t nextElapsedMark_ = 0;  // milliseconds since the job started
+};
