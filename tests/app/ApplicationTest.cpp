@@ -122,6 +122,26 @@ TEST_F(StartUpTest, UninstallEndsWithoutTouchingTheSettingsFile) {
   EXPECT_TRUE(Exists(root / L"Brimlark.ini"));  // the application INI file is still written at exit
 }
 
+TEST_F(StartUpTest, QuietRunBacksUpTheSettingsFileAndReportsByExitCode) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\docs\\a.txt", "alpha"));
+  ASSERT_TRUE(WriteTestFile(root / L"data\\b.txt", "bravo"));
+  WideString job = root / L"job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, text::ToAnsi(L"[Settings]\r\nversion=1\r\nFlag=0\r\nSkipAttributes=6\r\n[Folders]\r\n0=" +
+                                             root / L"data<|>" + root / L"backup\r\n")));
+  EXPECT_EQ(Start(L"/Quiet /NoUpdate \"" + job + L"\""), 0);
+  EXPECT_EQ(ReadTestFile(root / L"backup\\docs\\a.txt"), "alpha");
+  EXPECT_EQ(ReadTestFile(root / L"backup\\b.txt"), "bravo");
+  EXPECT_FALSE(Exists(root / L"Brimlark_ErrorLog.txt"));
+
+  // A pair whose source is missing: the run finishes, says so by its exit code and in the log.
+  ASSERT_TRUE(WriteTestFile(job, text::ToAnsi(L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=" + root / L"gone<|>" +
+                                             root / L"backup\r\n")));
+  EXPECT_EQ(Start(L"/Quiet /NoUpdate \"" + job + L"\""), 1);
+  IniFile errorLog(root / L"Brimlark_ErrorLog.txt");
+  ASSERT_EQ(errorLog.lines().size(), 2u);
+  EXPECT_EQ(errorLog.lines()[1].substr(13), L"Source directory not found: " + root / L"gone");
+}
+
 TEST_F(StartUpTest, ApplicationIniHeldByAnotherProcessSurvivesTheRun) {
   WideString appIniPath = root / L"Brimlark.ini";
   ASSERT_TRUE(WriteTestFile(appIniPath, "[Settings]\r\nAutoUpdate=0\r\nImported m_appini=1\r\n"));

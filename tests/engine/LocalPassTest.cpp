@@ -1,0 +1,254 @@
+#include "engine/LocalPass.h"
+
+#include "base/FileSystem.h"
+#include "engine/CountingPass.h"
+#include "ini/IniFile.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace testing_support;
+
+namespace {
+
+const FILETIME kOld = MakeFileTime(2020, 1, 1, 12);
+const FILETIME kNew = MakeFileTime(2023, 6, 1, 12);
+
+class LocalPassTest : public ::testing::Test {
+ protected:
+  // One pass from source to target with the given flags, counted first as a run does.
+  void Pass(uint32_t runFlags, uint32_t skipAttributes = 0) {
+    state.ResetForJob();
+    state.runFlags = runFlags;
+    state.skipAttributes = skipAttributes;
+    state.sourceRoot = source;
+    state.targetRoot = target;
+    RunCountingPass(state);
+    RunTransferPass(state, log);
+  }
+
+  std::vector<WideString> LogMessages() {
+    std::vector<WideString> messages;
+    IniFile ini(log.path());
+    for (const auto& line : ini.lines()) {
+      size_t equals = line.find(L'=');
+      if (!line.empty() && line[0] != L'[' && equals != WideString::npos) messages.push_back(line.substr(equals + 1));
+    }
+    return messages;
+  }
+
+  FILETIME WriteTime(WideView path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(WideString(path).c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+  }
+
+  TempFolder root;
+  WideString source = root / L"source";
+  WideString target = root / L"target";
+  ErrorLog log{root / L"log.txt"};
+  RunState state;
+};
+
+TEST_F(LocalPassTest, CopiesTreeWithTimesAndAttributes) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileSpec("alpha", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\empty.bin", FileSpec("", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\sub\\deeper\\b.txt", FileSpec("bravo", FILE_ATTRIBUTE_READONLY, kNew)));
+  ASSERT_TRUE(CreateFolder(source + L"\\hiddenfolder", FILE_ATTRIBUTE_HIDDEN));
+  Pass(kRunCommon);
+  EXPECT_EQ(ReadTestFile(target + L"\\a.txt"), "alpha");
+  EXPECT_EQ(ReadTestFile(target + L"\\sub\\deeper\\b.txt"), "bravo");
+  EXPECT_TRUE(AttributesOf(target + L"\\sub\\deeper\\b.txt") & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(AttributesOf(target + L"\\hiddenfolder") & FILE_ATTRIBUTE_HIDDEN);
+  FILETIME written = WriteTime(target + L"\\sub\\deeper\\b.txt");
+  EXPECT_EQ(CompareFileTime(&written, &kNew), 0);
+  // A 0-byte file is a 0-byte copy with the source's times.
+  EXPECT_TRUE(Exists(target + L"\\empty.bin"));
+  EXPECT_EQ(FileSize(target + L"\\empty.bin"), 0u);
+  FILETIME emptyTime = WriteTime(target + L"\\empty.bin");
+  EXPECT_EQ(CompareFileTime(&emptyTime, &kOld), 0);
+  EXPECT_EQ(state.failureCount, 0u);
+  EXPECT_EQ(state.itemsDone, state.totalItems);
+  EXPECT_EQ(state.bytesDone, state.totalBytes);
+  EXPECT_EQ(state.progressPermille, 1000u);
+}
+
+TEST_F(LocalPassTest, CommonWithoutUpdateMethodCopiesEvenAnIdenticalLookingTarget) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\f", FileSpec("new!", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\f", FileSpec("old!", 0, kOld)));
+  Pass(kRunCommon);
+  EXPECT_EQ(ReadTestFile(target + L"\\f"), "new!");
+}
+
+TEST_F(LocalPassTest, UpdateMethodComparesTimeThenSize) {
+  struct Case {
+    const wchar_t* name;
+    FILETIME sourceTime;
+    std::string targetBytes;
+    FILETIME targetTime;
+    bool copied;
+  } cases[] = {
+      {L"newer-same-size", kOld, "TTTT", kNew, false},
+      {L"older-target", kNew, "TTTT", kOld, true},
+      {L"other-size-newer-target", kOld, "TTTTTT", kNew, true},
+      {L"equal", kOld, "TTTT", kOld, false},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteTestFile(source + L"\\" + c.name, FileSpec("SSSS", 0, c.sourceTime)));
+    ASSERT_TRUE(WriteTestFile(target + L"\\" + c.name, FileSpec(c.targetBytes, 0, c.targetTime)));
+  }
+  Pass(kRunUpdateMethod);
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadTestFile(target + L"\\" + c.name) == "SSSS", c.copied) << text::ToUtf8(c.name);
+  }
+  EXPECT_EQ(state.bytesDone, state.totalBytes);  // skipped files count as done
+}
+
+TEST_F(LocalPassTest, SyncNeverOverwritesANewerTargetWithAnOlderSource) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\f", FileSpec("older but longer", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\f", FileSpec("newer", 0, kNew)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\same", FileSpec("12345", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\same", FileSpec("abcde", 0, kOld)));
+  Pass(kRunSync | kRunUpdateMethod);
+  EXPECT_EQ(ReadTestFile(target + L"\\f"), "newer");
+  EXPECT_EQ(ReadTestFile(target + L"\\same"), "abcde");  // same time and size: neither is copied
+}
+
+TEST_F(LocalPassTest, SkipMaskLeavesFilesOutButEntersFolders) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\hidden.txt", FileSpec("h", FILE_ATTRIBUTE_HIDDEN)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileSpec("s", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\secret\\inside.txt", "i"));
+  ASSERT_TRUE(SetFileAttributesW((source + L"\\secret").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  Pass(kRunCommon, 6);
+  EXPECT_FALSE(Exists(target + L"\\hidden.txt"));
+  EXPECT_FALSE(Exists(target + L"\\system.sys"));
+  EXPECT_EQ(ReadTestFile(target + L"\\secret\\inside.txt"), "i");
+}
+
+TEST_F(LocalPassTest, ProtectedTargetsAreReplacedAndTakeTheSourceAttributes) {
+  for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+    WideString name = L"\\protected" + text::Decimal(attribute);
+    ASSERT_TRUE(WriteTestFile(source + name, FileSpec("fresh", FILE_ATTRIBUTE_ARCHIVE, kNew)));
+    ASSERT_TRUE(WriteTestFile(target + name, FileSpec("stale", attribute, kOld)));
+  }
+  Pass(kRunCommon);
+  for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+    WideString name = L"\\protected" + text::Decimal(attribute);
+    EXPECT_EQ(ReadTestFile(target + name), "fresh");
+    EXPECT_FALSE(AttributesOf(target + name) & attribute);
+  }
+  EXPECT_EQ(state.failureCount, 0u);
+}
+
+TEST_F(LocalPassTest, SourceHeldOpenIsLoggedCountedAndTheRunGoesOn) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\busy.txt", "busy"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\free.txt", "free"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\busy.txt", "previous"));
+  HeldOpenFile held(source + L"\\busy.txt");
+  ASSERT_TRUE(held.held());
+  Pass(kRunCommon);
+  EXPECT_EQ(state.failureCount, 1u);
+  EXPECT_EQ(ReadTestFile(target + L"\\free.txt"), "free");
+  EXPECT_EQ(ReadTestFile(target + L"\\busy.txt"), "previous");
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not open local file for reading: " + source + L"\\busy.txt"});
+}
+
+TEST_F(LocalPassTest, TargetFolderThatCannotBeCreatedSkipsItsSubtree) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\blocked\\a.txt", "a"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\fine.txt", "f"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\blocked", "a file where a folder must go"));
+  Pass(kRunCommon);
+  EXPECT_EQ(state.failureCount, 1u);
+  EXPECT_EQ(ReadTestFile(target + L"\\fine.txt"), "f");
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not create destination folder: " + target + L"\\blocked"});
+}
+
+TEST_F(LocalPassTest, TargetThatCannotBeReplacedKeepsItsOldContent) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\locked.txt", "new content"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\locked.txt", "old content"));
+  HeldOpenFile held(target + L"\\locked.txt");
+  ASSERT_TRUE(held.held());
+  Pass(kRunCommon);
+  held.Release();
+  EXPECT_EQ(state.failureCount, 1u);
+  EXPECT_EQ(ReadTestFile(target + L"\\locked.txt"), "old content");
+  EXPECT_FALSE(Exists(target + L"\\locked.txt.~brlk-part"));
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not write local file: " + target + L"\\locked.txt"});
+}
+
+TEST_F(LocalPassTest, CancelInTheMiddleOfALargeFileKeepsThePreviousTarget) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\large.bin", std::string(96 << 20, 'L')));
+  ASSERT_TRUE(WriteTestFile(target + L"\\large.bin", "previous backup"));
+  state.ResetForJob();
+  state.sourceRoot = source;
+  state.targetRoot = target;
+  RunCountingPass(state);
+  std::thread watcher([this] {
+    while (state.bytesDone.load() <= 1) std::this_thread::yield();
+    state.RequestCancel();
+  });
+  RunTransferPass(state, log);
+  watcher.join();
+  EXPECT_GT(state.bytesDone.load(), 1u);
+  EXPECT_LT(state.bytesDone.load(), state.totalBytes.load());
+  EXPECT_EQ(ReadTestFile(target + L"\\large.bin"), "previous backup");
+  EXPECT_FALSE(Exists(target + L"\\large.bin.~brlk-part"));
+  EXPECT_EQ(state.failureCount, 0u);  // a cancel is no failure
+}
+
+TEST_F(LocalPassTest, PauseHoldsTheWorkerAtItsNextCheckpoint) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
+  state.ResetForJob();
+  state.sourceRoot = source;
+  state.targetRoot = target;
+  state.pause.Pause();
+  std::thread worker([this] { RunTransferPass(state, log); });
+  Sleep(200);
+  EXPECT_FALSE(Exists(target + L"\\a.txt"));
+  state.pause.Resume();
+  worker.join();
+  EXPECT_EQ(ReadTestFile(target + L"\\a.txt"), "a");
+}
+
+TEST_F(LocalPassTest, PartialCopiesOfAKilledRunAreRemovedNotCopied) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", "doc"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\gone.txt.~brlk-part", "debris in the source"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\doc.txt.~brlk-part", "debris of a killed copy"));
+  Pass(kRunCommon);
+  EXPECT_EQ(ReadTestFile(target + L"\\doc.txt"), "doc");
+  EXPECT_FALSE(Exists(target + L"\\doc.txt.~brlk-part"));
+  EXPECT_FALSE(Exists(target + L"\\gone.txt.~brlk-part"));
+  EXPECT_FALSE(Exists(source + L"\\gone.txt.~brlk-part"));
+  EXPECT_EQ(state.totalItems, 2u);  // the debris was not counted
+}
+
+TEST_F(LocalPassTest, DeletionPassRemovesWhatTheOtherSideLacks) {
+  // The deletion pass walks the destination against the source.
+  ASSERT_TRUE(WriteTestFile(source + L"\\keep.txt", "k"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileSpec("s", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\keep.txt", "k"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\system.sys", FileSpec("old copy", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\extra.txt", "x"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\hidden.txt", FileSpec("h", FILE_ATTRIBUTE_HIDDEN)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\readonly.txt", FileSpec("r", FILE_ATTRIBUTE_READONLY)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\stray.sys", FileSpec("s", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\oldfolder\\deep\\file.txt", "o"));
+  state.ResetForJob();
+  state.runFlags = kRunStrict;
+  state.skipAttributes = 4;  // skip system files
+  state.sourceRoot = target;
+  state.targetRoot = source;
+  RunTransferPass(state, log);
+  EXPECT_TRUE(Exists(target + L"\\keep.txt"));
+  EXPECT_EQ(ReadTestFile(target + L"\\system.sys"), "old copy");
+  for (const wchar_t* gone : {L"\\extra.txt", L"\\hidden.txt", L"\\readonly.txt", L"\\stray.sys", L"\\oldfolder"}) {
+    EXPECT_FALSE(Exists(target + gone)) << text::ToUtf8(gone);
+  }
+  EXPECT_EQ(ReadTestFile(source + L"\\keep.txt"), "k");
+  EXPECT_EQ(state.failureCount, 0u);
+}
+
+}  // namespace

@@ -1,0 +1,256 @@
+#include "run/RunController.h"
+
+#include "RunTestSupport.h"
+#include "base/FileSystem.h"
+#include "ini/IniFile.h"
+#include "run/UnattendedRun.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+const FILETIME kOld = MakeFileTime(2020, 1, 1, 12);
+const FILETIME kNew = MakeFileTime(2023, 6, 1, 12);
+
+class RunControllerTest : public ::testing::Test {
+ protected:
+  RunSummary Run(BackupMode mode, bool update = false, uint32_t skip = 0) {
+    RunController controller(state, log, view, power, 6.1);
+    controller.Prepare(BackupOptions{mode, update, skip});
+    return controller.Run(jobs);
+  }
+
+  void AddPair(const WideString& from, const WideString& to, bool checked = true) {
+    jobs.Add(FolderPair{from, to, L"", L"", L"", checked});
+  }
+
+  std::vector<WideString> LogMessages() {
+    std::vector<WideString> messages;
+    IniFile ini(log.path());
+    for (const auto& line : ini.lines()) {
+      size_t equals = line.find(L'=');
+      if (!line.empty() && line[0] != L'[' && equals != WideString::npos) messages.push_back(line.substr(equals + 1));
+    }
+    return messages;
+  }
+
+  bool Shown(WideView status) {
+    for (const auto& shown : view.statuses) {
+      if (shown == status) return true;
+    }
+    return false;
+  }
+
+  TempFolder root;
+  WideString source = root / L"source";
+  WideString destination = root / L"destination";
+  ErrorLog log{root / L"log.txt"};
+  RunState state;
+  RecordingView view;
+  RecordingPower power;
+  JobList jobs;
+};
+
+TEST_F(RunControllerTest, StrictCopiesThenDeletesWhatTheSourceLacks) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\sub\\b.txt", "b"));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\extra.txt", "x"));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\oldsub\\c.txt", "c"));
+  AddPair(source, destination);
+  RunSummary summary = Run(BackupMode::kStrict);
+  EXPECT_EQ(summary.result, RunResult::kFinished);
+  EXPECT_EQ(ReadTestFile(destination + L"\\a.txt"), "a");
+  EXPECT_EQ(ReadTestFile(destination + L"\\sub\\b.txt"), "b");
+  EXPECT_FALSE(Exists(destination + L"\\extra.txt"));
+  EXPECT_FALSE(Exists(destination + L"\\oldsub"));
+  EXPECT_TRUE(Exists(source + L"\\a.txt"));
+  EXPECT_TRUE(Shown(L"Copying files, job 1 of 1"));
+  EXPECT_TRUE(Shown(L"Synchronizing, job 1 of 1"));
+  EXPECT_EQ(view.captions, std::vector<WideString>{L"Backup operation progress"});
+  EXPECT_EQ(view.locations, std::vector<WideString>{L"Source: " + source + L" | Destination: " + destination});
+}
+
+TEST_F(RunControllerTest, RestoreCopiesTheBackupBack) {
+  ASSERT_TRUE(WriteTestFile(destination + L"\\saved.txt", "saved"));
+  ASSERT_TRUE(MakeTestFolder(source));
+  AddPair(source, destination);
+  EXPECT_EQ(Run(BackupMode::kRestore).result, RunResult::kFinished);
+  EXPECT_EQ(ReadTestFile(source + L"\\saved.txt"), "saved");
+  EXPECT_TRUE(Shown(L"Restoring files, job 1 of 1"));
+  EXPECT_EQ(view.captions, std::vector<WideString>{L"Restore operation progress"});
+}
+
+TEST_F(RunControllerTest, SyncCopiesBothWaysAndLeavesIdenticalPairs) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\only-here.txt", "s"));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\only-there.txt", "d"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\newer-here.txt", FileSpec("new", 0, kNew)));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\newer-here.txt", FileSpec("old old", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\same.txt", FileSpec("1234", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\same.txt", FileSpec("abcd", 0, kOld)));
+  AddPair(source, destination);
+  EXPECT_EQ(Run(BackupMode::kSync).result, RunResult::kFinished);
+  EXPECT_EQ(ReadTestFile(destination + L"\\only-here.txt"), "s");
+  EXPECT_EQ(ReadTestFile(source + L"\\only-there.txt"), "d");
+  EXPECT_EQ(ReadTestFile(destination + L"\\newer-here.txt"), "new");
+  EXPECT_EQ(ReadTestFile(source + L"\\newer-here.txt"), "new");
+  EXPECT_EQ(ReadTestFile(source + L"\\same.txt"), "1234");
+  EXPECT_EQ(ReadTestFile(destination + L"\\same.txt"), "abcd");
+}
+
+TEST_F(RunControllerTest, JobsThatCannotBeSetUpAreLoggedAndSkipped) {
+  ASSERT_TRUE(WriteTestFile(root / L"blocker", "a file where the backup folder must go"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
+  AddPair(root / L"missing", destination);
+  AddPair(source, root / L"blocker\\backup");
+  AddPair(L"ftp://server/dir", destination);
+  jobs[2].sourceLocation = L"FTP:00112233445566778899AABBCCDDEEFF";
+  AddPair(source, destination);
+  RunSummary summary = Run(BackupMode::kCommon);
+  EXPECT_EQ(summary.jobsSkipped, 3u);
+  EXPECT_EQ(summary.jobsRun, 1u);
+  EXPECT_EQ(summary.failures, 0u);
+  EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
+  EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Source directory not found: " + root / L"missing",
+                                                     L"Could not create destination folder: " + root / L"blocker\\backup",
+                                                     L"Could not get FTP info for ftp://server/dir"}));
+  EXPECT_EQ(ReadTestFile(destination + L"\\a.txt"), "a");
+}
+
+TEST_F(RunControllerTest, RestoreWithoutBackupFolderIsLogged) {
+  AddPair(source, root / L"no-backup");
+  EXPECT_EQ(Run(BackupMode::kRestore).jobsSkipped, 1u);
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Restoring source not found: " + root / L"no-backup"});
+}
+
+TEST_F(RunControllerTest, EnvironmentVariablesInLocalPathsAreExpanded) {
+  ASSERT_TRUE(SetEnvironmentVariableW(L"BRLK_TEST_ROOT", root.path().c_str()));
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
+  AddPair(L"%BRLK_TEST_ROOT%\\source", L"%BRLK_TEST_ROOT%\\destination\\");
+  RunSummary summary = Run(BackupMode::kCommon);
+  EXPECT_EQ(ExitCodeOf(summary), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(destination + L"\\a.txt"), "a");
+}
+
+TEST_F(RunControllerTest, TheSummaryCountsTheFailuresOfEveryJob) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\busy.txt", "busy"));
+  ASSERT_TRUE(WriteTestFile(root / L"second\\b.txt", "b"));
+  ASSERT_TRUE(WriteTestFile(root / L"third\\c.txt", "c"));
+  HeldOpenFile held(source + L"\\busy.txt");
+  AddPair(source, destination);
+  AddPair(root / L"second", root / L"second-backup");
+  AddPair(root / L"unchecked", root / L"nowhere", false);
+  AddPair(root / L"third", root / L"third-backup");
+  RunSummary summary = Run(BackupMode::kCommon);
+  EXPECT_EQ(summary.failures, 1u);  // job 1's failure, although the last job had none
+  EXPECT_EQ(state.failureCount, 0u);
+  EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
+  EXPECT_TRUE(Shown(L"Copying files, job 2 of 3"));
+  EXPECT_TRUE(Shown(L"Copying files, job 3 of 3"));
+  EXPECT_EQ(ReadTestFile(root / L"third-backup\\c.txt"), "c");
+  EXPECT_FALSE(Exists(root / L"nowhere"));
+}
+
+TEST_F(RunControllerTest, CancelAskedAndAnsweredNoGoesOn) {
+  // Large enough that the copy is still running when the view is first asked for events.
+  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(64 << 20, 'b')));
+  AddPair(source, destination);
+  bool asked = false;
+  view.nextEvent = [&] {
+    if (asked) return ProgressEvent::kNone;
+    asked = true;
+    return ProgressEvent::kCancel;
+  };
+  view.answerYes = false;
+  RunSummary summary = Run(BackupMode::kCommon);
+  EXPECT_EQ(summary.result, RunResult::kFinished);
+  EXPECT_EQ(view.questions, std::vector<WideString>{L"Are you sure you want to cancel the backup operation?"});
+  EXPECT_EQ(FileSize(destination + L"\\big.bin"), 64u << 20);
+}
+
+TEST_F(RunControllerTest, CancelConfirmedStopsTheRunWithoutCompletion) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(64 << 20, 'b')));
+  ASSERT_TRUE(WriteTestFile(root / L"second\\x.txt", "x"));
+  AddPair(source, destination);
+  AddPair(root / L"second", root / L"second-backup");
+  view.nextEvent = [] { return ProgressEvent::kCancel; };
+  view.completion = static_cast<int>(CompletionAction::kShutDown);
+  RunSummary summary = Run(BackupMode::kCommon);
+  EXPECT_EQ(summary.result, RunResult::kCancelled);
+  EXPECT_EQ(ExitCodeOf(summary), kExitCancelled);
+  EXPECT_FALSE(Exists(root / L"second-backup"));
+  EXPECT_TRUE(power.calls.empty());
+  EXPECT_FALSE(Exists(destination + L"\\big.bin.~brlk-part"));
+}
+
+TEST_F(RunControllerTest, PauseAndResumeAreShown) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(64 << 20, 'b')));
+  AddPair(source, destination);
+  int calls = 0;
+  view.nextEvent = [&] {
+    ++calls;
+    return (calls == 1 || calls == 30) ? ProgressEvent::kPauseToggle : ProgressEvent::kNone;
+  };
+  EXPECT_EQ(Run(BackupMode::kCommon).result, RunResult::kFinished);
+  EXPECT_EQ(FileSize(destination + L"\\big.bin"), 64u << 20);
+  EXPECT_EQ(view.pausedStates, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(Shown(L"Paused. Press \"Resume\" to continue."));
+}
+
+TEST_F(RunControllerTest, CompletionActionsAndTheirResults) {
+  struct Case {
+    int choice;
+    RunResult result;
+    const wchar_t* call;
+  } cases[] = {
+      {-1, RunResult::kFinished, nullptr},
+      {0, RunResult::kFinished, nullptr},
+      {1, RunResult::kFinishedAndClose, nullptr},
+      {2, RunResult::kFinishedAndClose, L"log off"},
+      {3, RunResult::kFinished, L"sleep"},
+      {4, RunResult::kFinished, L"hibernate"},
+      {5, RunResult::kFinishedAndClose, L"shut down"},
+      {6, RunResult::kFinishedAndClose, L"restart"},
+      {9, RunResult::kFinishedAndClose, nullptr},
+  };
+  for (const auto& c : cases) {
+    power.calls.clear();
+    view.completion = c.choice;
+    EXPECT_EQ(Run(BackupMode::kCommon).result, c.result) << c.choice;  // no checked rows: completion at once
+    EXPECT_EQ(power.calls, c.call ? std::vector<WideString>{c.call} : std::vector<WideString>{}) << c.choice;
+  }
+  view.completion = 5;
+  power.calls.clear();
+  RunController windows8(state, log, view, power, 6.2);
+  windows8.Prepare(BackupOptions{});
+  (void)windows8.Run(jobs);
+  EXPECT_EQ(power.calls, std::vector<WideString>{L"hybrid shut down"});
+}
+
+TEST(ElapsedText, UnitsWithSingularAndJoins) {
+  struct Case {
+    uint64_t seconds;
+    const wchar_t* text;
+  } cases[] = {
+      {0, L"0 seconds"},          {1, L"1 second"},
+      {5, L"5 seconds"},          {60, L"1 minute"},
+      {65, L"1 minute and 5 seconds"},
+      {7290, L"2 hours, 1 minute and 30 seconds"},
+      {777600, L"1 week and 2 days"},
+      {604800 + 86400 + 3600 + 60 + 1, L"1 week, 1 day, 1 hour, 1 minute and 1 second"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ElapsedText(c.seconds), c.text) << c.seconds;
+}
+
+TEST(ExitCode, FromTheRunSummary) {
+  EXPECT_EQ(ExitCodeOf(RunSummary{RunResult::kFinished, 0, 0, 2}), kExitSuccess);
+  EXPECT_EQ(ExitCodeOf(RunSummary{RunResult::kFinishedAndClose, 0, 0, 0}), kExitSuccess);
+  EXPECT_EQ(ExitCodeOf(RunSummary{RunResult::kFinished, 3, 0, 2}), kExitFailures);
+  EXPECT_EQ(ExitCodeOf(RunSummary{RunResult::kFinished, 0, 1, 1}), kExitFailures);
+  EXPECT_EQ(ExitCodeOf(RunSummary{RunResult::kCancelled, 5, 0, 1}), kExitCancelled);
+}
+
+}  // namespace
