@@ -5,6 +5,8 @@
 #include "engine/ForceDelete.h"
 #include "engine/Messages.h"
 
+#include <unordered_map>
+
 namespace {
 
 int64_t FileTimeValue(const FILETIME& time) {
@@ -31,6 +33,44 @@ Counterpart LookUp(const WideString& path) {
   return result;
 }
 
+// The entries of one folder on the other side, read with one listing instead of one query per entry
+// (which is what makes comparing a large unchanged tree fast). Names are matched without regard to case,
+// as the file system does.
+class OtherSide {
+ public:
+  // False when the folder could not be listed; callers then ask entry by entry.
+  bool Read(const WideString& folder) {
+    entries_.clear();
+    DirectoryIterator listing;
+    for (bool found = listing.Open(JoinPath(LongPathForm(folder), L"*"), DirectoryIterator::kAll); found;
+         found = listing.Next()) {
+      const WIN32_FIND_DATAW& data = listing.data();
+      Counterpart entry;
+      entry.exists = true;
+      entry.data.dwFileAttributes = data.dwFileAttributes;
+      entry.data.ftCreationTime = data.ftCreationTime;
+      entry.data.ftLastAccessTime = data.ftLastAccessTime;
+      entry.data.ftLastWriteTime = data.ftLastWriteTime;
+      entry.data.nFileSizeHigh = data.nFileSizeHigh;
+      entry.data.nFileSizeLow = data.nFileSizeLow;
+      entries_.emplace(text::ToLower(data.cFileName), entry);
+    }
+    // An empty folder ends its listing with "no more files" (or "not found" for the pattern).
+    return listing.EndedNormally() && IsExistingFolder(folder);
+  }
+
+  [[nodiscard]] Counterpart Find(const wchar_t* name) const {
+    auto found = entries_.find(text::ToLower(name));
+    if (found != entries_.end()) return found->second;
+    Counterpart missing;
+    missing.definitelyMissing = true;
+    return missing;
+  }
+
+ private:
+  std::unordered_map<WideString, Counterpart> entries_;
+};
+
 // Whether source must be copied over the existing target. The target is skipped when it is at least as
 // new and of the same size. In Sync a newer target is never overwritten by an older source, whatever the
 // sizes: the other pass brings it across instead.
@@ -41,11 +81,6 @@ bool ShouldCopy(const WIN32_FIND_DATAW& source, const Counterpart& target, bool 
   if (syncing && targetTime > sourceTime) return false;
   uint64_t sourceSize = (static_cast<uint64_t>(source.nFileSizeHigh) << 32) | source.nFileSizeLow;
   return sourceSize != SizeOf(target.data);
-}
-
-// Failures name the target the user knows, not the partial copy.
-WideView WithoutPartialSuffix(const WideString& temporaryPath) {
-  return WideView(temporaryPath).substr(0, temporaryPath.size() - kPartialCopySuffix.size());
 }
 
 enum class CopyOutcome { kDone, kReadFailed, kWriteFailed, kCancelled };
@@ -68,7 +103,8 @@ class LocalWalk {
   }
   bool File(const WideString& sourcePath, const WideString& targetPath, const WIN32_FIND_DATAW& found,
             const Counterpart& target);
-  CopyOutcome CopyContent(const WideString& sourcePath, const WideString& targetPath);
+  CopyOutcome CopyContent(const WideString& sourcePath, const WideString& targetPath, const WideString& temporaryPath,
+                          bool targetMayBeMissing, bool& inPlace);
   bool OpenTemporaryTarget(const WideString& temporaryPath);
   bool ReplaceTarget(const WideString& temporaryPath, const WideString& targetPath);
 
@@ -98,6 +134,9 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
     }
   }
 
+  OtherSide otherSide;
+  bool otherSideListed = (compare_ || deletionPass_) && otherSide.Read(target);
+
   DirectoryIterator entries;
   for (bool found = entries.Open(JoinPath(LongPathForm(source), L"*"), DirectoryIterator::kSkipReparsePoints);
        found; found = entries.Next()) {
@@ -112,7 +151,10 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
       continue;
     }
 
-    Counterpart counterpart = LookUp(targetEntry);
+    // Copying without comparison needs nothing to be known about the other side.
+    Counterpart counterpart = otherSideListed                ? otherSide.Find(entry.cFileName)
+                              : (compare_ || deletionPass_) ? LookUp(targetEntry)
+                                                            : Counterpart{};
     if (deletionPass_ && !counterpart.exists) {
       // "Not found" counts only while the folder on the other side is still there to ask.
       if (counterpart.definitelyMissing && IsExistingFolder(target)) {
@@ -147,16 +189,29 @@ bool LocalWalk::File(const WideString& sourcePath, const WideString& targetPath,
   }
 
   WideString temporaryPath = text::Concat(targetPath, kPartialCopySuffix);
-  CopyOutcome outcome = CopyContent(sourcePath, temporaryPath);
+  bool inPlace = false;
+  CopyOutcome outcome = CopyContent(sourcePath, targetPath, temporaryPath, !target.exists, inPlace);
+  const WideString& writtenPath = inPlace ? targetPath : temporaryPath;
   if (outcome == CopyOutcome::kDone) {
-    // The copy is complete: give it the source's times and attributes, then let it take the target's place.
-    FILETIME creation = found.ftCreationTime, access = found.ftLastAccessTime, write = found.ftLastWriteTime;
-    SetFileTime(state_.targetFile.handle(), &creation, &access, &write);
+    // The copy is complete: give it the source's times and attributes (one call on the open handle), then
+    // let it take the target's place.
+    FILE_BASIC_INFO basic{};
+    basic.CreationTime.LowPart = found.ftCreationTime.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(found.ftCreationTime.dwHighDateTime);
+    basic.LastAccessTime.LowPart = found.ftLastAccessTime.dwLowDateTime;
+    basic.LastAccessTime.HighPart = static_cast<LONG>(found.ftLastAccessTime.dwHighDateTime);
+    basic.LastWriteTime.LowPart = found.ftLastWriteTime.dwLowDateTime;
+    basic.LastWriteTime.HighPart = static_cast<LONG>(found.ftLastWriteTime.dwHighDateTime);
+    basic.FileAttributes = found.dwFileAttributes ? found.dwFileAttributes : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(state_.targetFile.handle(), FileBasicInfo, &basic, sizeof(basic))) {
+      FILETIME creation = found.ftCreationTime, access = found.ftLastAccessTime, write = found.ftLastWriteTime;
+      SetFileTime(state_.targetFile.handle(), &creation, &access, &write);
+      state_.targetFile.Close();
+      SetFileAttributesW(LongPathForm(writtenPath).c_str(), basic.FileAttributes);
+    }
     state_.targetFile.Close();
     state_.sourceFile.Close();
-    SetFileAttributesW(LongPathForm(temporaryPath).c_str(), found.dwFileAttributes ? found.dwFileAttributes
-                                                                                   : FILE_ATTRIBUTE_NORMAL);
-    if (!ReplaceTarget(temporaryPath, targetPath)) {
+    if (!inPlace && !ReplaceTarget(temporaryPath, targetPath)) {
       SetFileAttributesW(LongPathForm(temporaryPath).c_str(), FILE_ATTRIBUTE_NORMAL);
       (void)ForceDelete(temporaryPath, 0);
       Fail(messages::kCouldNotWriteLocal, targetPath);
@@ -164,10 +219,10 @@ bool LocalWalk::File(const WideString& sourcePath, const WideString& targetPath,
     return !state_.CancelRequested();
   }
 
-  // Whatever went wrong, only the partial copy goes; the previous backup copy stays as it was.
+  // Whatever went wrong, only the partial copy goes; a previous backup copy stays as it was.
   state_.targetFile.Close();
   state_.sourceFile.Close();
-  (void)ForceDelete(temporaryPath, 0);
+  (void)ForceDelete(writtenPath, 0);
   return outcome != CopyOutcome::kCancelled;
 }
 
@@ -181,14 +236,25 @@ bool LocalWalk::OpenTemporaryTarget(const WideString& temporaryPath) {
          state_.targetFile.Open(temporaryPath, kFlags, FILE_ATTRIBUTE_NORMAL);
 }
 
-CopyOutcome LocalWalk::CopyContent(const WideString& sourcePath, const WideString& temporaryPath) {
+CopyOutcome LocalWalk::CopyContent(const WideString& sourcePath, const WideString& targetPath,
+                                   const WideString& temporaryPath, bool targetMayBeMissing, bool& inPlace) {
+  inPlace = false;
   if (!state_.sourceFile.Open(sourcePath, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) &&
       !state_.sourceFile.Open(sourcePath, TextFile::kRaw, 0)) {
     Fail(messages::kCouldNotOpenLocalForReading, sourcePath);
     return CopyOutcome::kReadFailed;
   }
-  if (!OpenTemporaryTarget(temporaryPath)) {
-    Fail(messages::kCouldNotOpenLocalForWriting, WithoutPartialSuffix(temporaryPath));
+  // Where no earlier copy exists there is nothing to protect, so the copy is written under its own name
+  // (and removed again if it fails). The creation only succeeds when the name is really free.
+  if (targetMayBeMissing) {
+    constexpr uint32_t kNew = TextFile::kRaw | TextFile::kExclusive | TextFile::kCreate | TextFile::kCreateNew;
+    inPlace = state_.targetFile.Open(targetPath, kNew, FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL) ||
+              (state_.targetFile.lastError() != ERROR_FILE_EXISTS &&
+               state_.targetFile.lastError() != ERROR_ALREADY_EXISTS &&
+               state_.targetFile.Open(targetPath, kNew, FILE_ATTRIBUTE_NORMAL));
+  }
+  if (!inPlace && !OpenTemporaryTarget(temporaryPath)) {
+    Fail(messages::kCouldNotOpenLocalForWriting, targetPath);
     return CopyOutcome::kWriteFailed;
   }
   if (state_.CancelRequested()) return CopyOutcome::kCancelled;
@@ -203,7 +269,7 @@ CopyOutcome LocalWalk::CopyContent(const WideString& sourcePath, const WideStrin
     if (got == 0) return CopyOutcome::kDone;
     DWORD written = 0;
     if (!WriteFile(state_.targetFile.handle(), buffer, got, &written, nullptr) || written != got) {
-      Fail(messages::kCouldNotWriteLocal, WithoutPartialSuffix(temporaryPath));
+      Fail(messages::kCouldNotWriteLocal, targetPath);
       return CopyOutcome::kWriteFailed;
     }
     state_.AddBytes(written);

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
 namespace {
 
 // A line matches key when it begins with the key (first character exact, the rest in any case) and only
@@ -17,6 +20,18 @@ bool LineMatchesKey(const WideString& line, WideView key) {
     if (line[at] != L' ' && line[at] != L'\t') return false;
   }
   return false;
+}
+
+// Whether the file is the UTF-16LE text content with its byte-order mark, byte for byte.
+bool HoldsExactly(const WideString& path, const WideString& content) {
+  TextFile file;
+  if (!file.Open(path, TextFile::kReadOnly | TextFile::kRaw)) return false;
+  size_t expected = 2 + content.size() * sizeof(wchar_t);
+  if (file.Size() != static_cast<int64_t>(expected)) return false;
+  std::string bytes(expected, '\0');
+  DWORD got = 0;
+  if (!ReadFile(file.handle(), bytes.data(), static_cast<DWORD>(expected), &got, nullptr) || got != expected) return false;
+  return bytes[0] == '\xFF' && bytes[1] == '\xFE' && std::memcmp(bytes.data() + 2, content.data(), expected - 2) == 0;
 }
 
 WideString BuildFileText(const std::vector<WideString>& lines) {
@@ -194,6 +209,14 @@ bool IniFile::Save(std::optional<WideView> path) {
   if (path) path_ = WideString(*path);
   if (path_.empty()) return false;
   WideString content = BuildFileText(lines_);
+
+  // A file that already holds exactly this content is left alone: rewriting it would only cost a flush
+  // to disk (stores save themselves at every exit).
+  if (!content.empty() && HoldsExactly(path_, content)) {
+    loadFailedOnExistingFile_ = false;
+    modified_ = false;
+    return true;
+  }
 
   // The new content goes to a temporary file beside the target, which replaces the target in one step
   // only when it is complete: a full disk or a killed process never leaves a half-written store.

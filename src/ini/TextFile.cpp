@@ -39,7 +39,9 @@ bool TextFile::Open(WideView path, uint32_t flags, DWORD creationFlags) {
   bool writable = (flags & (kAppend | kCreate)) != 0;
   DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
   DWORD share = (flags & kExclusive) ? 0 : FILE_SHARE_READ;
-  DWORD disposition = (flags & kCreate) ? CREATE_ALWAYS : (flags & kAppend) ? OPEN_ALWAYS : OPEN_EXISTING;
+  DWORD disposition = (flags & kCreate) ? ((flags & kCreateNew) ? CREATE_NEW : CREATE_ALWAYS)
+                      : (flags & kAppend) ? OPEN_ALWAYS
+                                          : OPEN_EXISTING;
   handle_.reset(CreateFileW(LongPathForm(path).c_str(), access, share, nullptr, disposition, creationFlags, nullptr));
   if (!handle_) {
     lastError_ = GetLastError();

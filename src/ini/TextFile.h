@@ -23,6 +23,7 @@ class TextFile {
     kUtf16Be = 0x40,
     kUtf8Bom = 0x80,
     kUtf8 = 0x100,
+    kCreateNew = 0x200,     // with Create: fail (ERROR_FILE_EXISTS) instead of replacing an existing file
   };
   static constexpr uint32_t kEncodingFlags = kUtf16Le | kUtf16Be | kUtf8Bom | kUtf8;
 

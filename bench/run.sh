@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds Brimlark Backup and times it against its peers on the same data in one run (see bench.py).
+# Usage: bench/run.sh [rounds]   (default 3)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+source scripts/wine-env.sh
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target Brimlark >/dev/null
+ensure_wine_prefix
+"$wineserver" -p >/dev/null 2>&1 </dev/null
+"$wine" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+/usr/bin/python3 bench/bench.py --exe build/win64/bin/Brimlark.exe --work "${BRIMLARK_BENCH_DIR:-$PWD/build/bench}" \
+  --rounds "${1:-3}"
