@@ -45,6 +45,10 @@ class OtherSide {
     for (bool found = listing.Open(JoinPath(LongPathForm(folder), L"*"), DirectoryIterator::kAll); found;
          found = listing.Next()) {
       const WIN32_FIND_DATAW& data = listing.data();
+      if (!listing.IsDirectory() && IsPartialCopyName(data.cFileName)) {
+        (void)ForceDelete(JoinPath(folder, data.cFileName), 0);  // left by a killed run
+        continue;
+      }
       Counterpart entry;
       entry.exists = true;
       entry.data.dwFileAttributes = data.dwFileAttributes;

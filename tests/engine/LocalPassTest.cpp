@@ -214,15 +214,22 @@ TEST_F(LocalPassTest, PauseHoldsTheWorkerAtItsNextCheckpoint) {
 }
 
 TEST_F(LocalPassTest, PartialCopiesOfAKilledRunAreRemovedNotCopied) {
+  // A killed run leaves a partial copy only beside an earlier copy of the same file.
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", "doc"));
-  ASSERT_TRUE(WriteTestFile(source + L"\\gone.txt.~brlk-part", "debris in the source"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\doc.txt", "old doc"));
   ASSERT_TRUE(WriteTestFile(target + L"\\doc.txt.~brlk-part", "debris of a killed copy"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\gone.txt.~brlk-part", "debris in the side being read"));
   Pass(kRunCommon);
   EXPECT_EQ(ReadTestFile(target + L"\\doc.txt"), "doc");
   EXPECT_FALSE(Exists(target + L"\\doc.txt.~brlk-part"));
   EXPECT_FALSE(Exists(target + L"\\gone.txt.~brlk-part"));
   EXPECT_FALSE(Exists(source + L"\\gone.txt.~brlk-part"));
   EXPECT_EQ(state.totalItems, 2u);  // the debris was not counted
+
+  // Comparing runs list the target folder and clear debris there even when nothing is copied.
+  ASSERT_TRUE(WriteTestFile(target + L"\\other.txt.~brlk-part", "debris"));
+  Pass(kRunUpdateMethod);
+  EXPECT_FALSE(Exists(target + L"\\other.txt.~brlk-part"));
 }
 
 TEST_F(LocalPassTest, DeletionPassRemovesWhatTheOtherSideLacks) {
