@@ -58,10 +58,17 @@ def make_small_tree(folder, files, folders, seed=5):
 
 
 def write_job(path, source, target, flag):
+    """Writes the settings file as the program itself keeps it (UTF-16LE with its mark), and only when it
+    changes, so that a run measures the backup and not the one-time conversion of a hand-written file."""
     text = ("[Settings]\r\nversion=1\r\nFlag=%d\r\nSkipAttributes=0\r\n[Folders]\r\n0=%s<|>%s\r\n"
             % (flag, windows_path(source), windows_path(target)))
-    with open(path, "w", encoding="ascii") as f:
-        f.write(text)
+    data = b"\xff\xfe" + text.encode("utf-16-le")
+    if os.path.exists(path):
+        with open(path, "rb") as f:
+            if f.read() == data:
+                return
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 class Bench:
@@ -73,7 +80,7 @@ class Bench:
         shutil.copy(exe, self.exe)
 
     def ours(self, source, target, update):
-        job = os.path.join(self.work, "app", "bench.brlk")
+        job = os.path.join(self.work, "app", os.path.basename(target) + ".brlk")
         write_job(job, source, target, 16 if update else 0)
         return [WINE, self.exe, "/Quiet", "/NoUpdate", windows_path(job)]
 

@@ -8,7 +8,7 @@ source scripts/wine-env.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target Brimlark >/dev/null
 ensure_wine_prefix
-"$wineserver" -p >/dev/null 2>&1 </dev/null
+"$wineserver" -p >/dev/null 2>&1 </dev/null || true  # already running is fine
 "$wine" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 /usr/bin/python3 bench/bench.py --exe build/win64/bin/Brimlark.exe --work "${BRIMLARK_BENCH_DIR:-$PWD/build/bench}" \
