@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Starts or stops the FTP server the client tests talk to (pyftpdlib on 127.0.0.1, Debian's Python).
+# Usage: ftp-test-server.sh start|stop <state folder>
+set -euo pipefail
+action=$1
+folder=$2
+here=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$folder"
+case "$action" in
+  start)
+    if [ -f "$folder/pid" ] && kill -0 "$(cat "$folder/pid")" 2>/dev/null; then kill "$(cat "$folder/pid")" || true; fi
+    rm -rf "$folder/state" "$folder/home"
+    nohup /usr/bin/python3 "$here/tests/ftp/ftp_test_server.py" "$folder/state" "$folder/home" \
+      >"$folder/server.log" 2>&1 </dev/null &
+    echo $! >"$folder/pid"
+    for _ in $(seq 1 100); do
+      [ -f "$folder/state" ] && exit 0
+      sleep 0.1
+    done
+    echo "the FTP test server did not start:" >&2
+    cat "$folder/server.log" >&2
+    exit 1
+    ;;
+  stop)
+    if [ -f "$folder/pid" ]; then kill "$(cat "$folder/pid")" 2>/dev/null || true; rm -f "$folder/pid"; fi
+    ;;
+esac

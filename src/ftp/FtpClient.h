@@ -1,0 +1,79 @@
+#pragma once
+// Our FTP client: a control connection over Winsock and one data connection per listing or transfer.
+// It offers the operations the transfer passes need: directories, listings, and files read or written
+// in chunks.
+
+#include "ftp/FtpListing.h"
+#include "ftp/FtpReply.h"
+#include "ftp/Socket.h"
+
+#include <string>
+#include <vector>
+
+struct FtpConnectOptions {
+  WideString server;
+  uint16_t port = 21;
+  WideString user;
+  WideString password;
+  bool passive = true;
+  DWORD timeoutMs = 30000;
+};
+
+class FtpClient {
+ public:
+  FtpClient() = default;
+  ~FtpClient() { Close(); }
+  FtpClient(const FtpClient&) = delete;
+  FtpClient& operator=(const FtpClient&) = delete;
+
+  // Connects, logs in, learns the server's features, switches to UTF-8 names where offered and to binary
+  // transfers. On failure lastReply() holds what the server said, if anything.
+  [[nodiscard]] bool Connect(const FtpConnectOptions& options);
+  // Says goodbye and closes the connections.
+  void Close();
+  // From another thread: breaks off whatever the client is waiting for.
+  void Abort();
+
+  [[nodiscard]] bool QueryCurrentDirectory(WideString& directory);
+  [[nodiscard]] bool ChangeDirectory(WideView directory);
+  [[nodiscard]] bool MakeDirectory(WideView directory);
+  [[nodiscard]] bool RemoveRemoteDirectory(WideView directory);
+  [[nodiscard]] bool DeleteRemoteFile(WideView path);
+
+  // The entries of a directory, without "." and "..". False when the directory cannot be entered or
+  // listed; an empty directory gives true and no entries.
+  [[nodiscard]] bool List(WideView directory, std::vector<FtpFindRecord>& entries);
+
+  // One transfer at a time: open, read or write chunks, then finish (true when the server confirms the
+  // whole file) or abandon it.
+  [[nodiscard]] bool OpenForReading(WideView path);
+  [[nodiscard]] bool OpenForWriting(WideView path);
+  // Bytes read into buffer, 0 at the end of the file, -1 on failure.
+  [[nodiscard]] int Read(void* buffer, size_t size);
+  [[nodiscard]] bool Write(const void* data, size_t size);
+  [[nodiscard]] bool FinishTransfer();
+  void AbandonTransfer();
+
+  [[nodiscard]] const FtpReply& lastReply() const { return lastReply_; }
+  [[nodiscard]] bool usesUtf8() const { return utf8_; }
+  [[nodiscard]] bool hasMlsd() const { return mlsd_; }
+
+ private:
+  [[nodiscard]] bool ReadReply(FtpReply& reply);
+  [[nodiscard]] bool Command(const std::string& line, FtpReply& reply);
+  [[nodiscard]] bool CommandExpect(const std::string& line, int expectedClass);
+  [[nodiscard]] std::string Encode(WideView path) const;
+  [[nodiscard]] bool OpenDataConnection(Socket& listening);
+  [[nodiscard]] bool StartTransfer(const std::string& command);
+  [[nodiscard]] bool ReadDataLines(std::vector<std::string>& lines);
+
+  Socket control_;
+  Socket data_;
+  std::string pending_;  // received control bytes not yet consumed
+  FtpReply lastReply_;
+  FtpConnectOptions options_;
+  bool utf8_ = false;
+  bool mlsd_ = false;
+  bool epsvRefused_ = false;
+  bool transferOpen_ = false;
+};

@@ -1,0 +1,138 @@
+#include "ftp/Socket.h"
+
+
+bool StartWinsock() {
+  static bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
+void Socket::SetTimeouts(DWORD timeoutMs) {
+  SOCKET socket = handle_.load();
+  setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof(timeoutMs));
+  setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof(timeoutMs));
+}
+
+bool Socket::Connect(const std::string& host, uint16_t port, DWORD timeoutMs) {
+  if (!StartWinsock()) return false;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  addrinfo* found = nullptr;
+  std::string service = std::to_string(port);
+  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) return false;
+  bool connected = false;
+  for (addrinfo* candidate = found; candidate && !connected; candidate = candidate->ai_next) {
+    sockaddr_storage address{};
+    memcpy(&address, candidate->ai_addr, candidate->ai_addrlen);
+    connected = Connect(address, timeoutMs);
+  }
+  freeaddrinfo(found);
+  return connected;
+}
+
+bool Socket::Connect(const sockaddr_storage& address, DWORD timeoutMs) {
+  if (!StartWinsock()) return false;
+  Close();
+  SOCKET socket = ::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
+  if (socket == INVALID_SOCKET) return false;
+  handle_ = socket;
+  // Connect without blocking, then wait for it at most timeoutMs: a dead server never hangs the run.
+  u_long nonBlocking = 1;
+  ioctlsocket(socket, FIONBIO, &nonBlocking);
+  int length = address.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+  if (connect(socket, reinterpret_cast<const sockaddr*>(&address), length) != 0 &&
+      WSAGetLastError() != WSAEWOULDBLOCK) {
+    Close();
+    return false;
+  }
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(socket, &writable);
+  FD_SET(socket, &failed);
+  timeval wait{static_cast<long>(timeoutMs / 1000), static_cast<long>((timeoutMs % 1000) * 1000)};
+  if (select(0, nullptr, &writable, &failed, &wait) != 1 || !FD_ISSET(socket, &writable)) {
+    Close();
+    return false;
+  }
+  u_long blocking = 0;
+  ioctlsocket(socket, FIONBIO, &blocking);
+  SetTimeouts(timeoutMs);
+  BOOL noDelay = TRUE;
+  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
+  return true;
+}
+
+bool Socket::ListenBeside(const Socket& control) {
+  sockaddr_storage address{};
+  if (!control.LocalAddress(address)) return false;
+  if (address.ss_family == AF_INET) reinterpret_cast<sockaddr_in&>(address).sin_port = 0;
+  else reinterpret_cast<sockaddr_in6&>(address).sin6_port = 0;
+  Close();
+  SOCKET socket = ::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
+  if (socket == INVALID_SOCKET) return false;
+  handle_ = socket;
+  int length = address.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+  if (bind(socket, reinterpret_cast<const sockaddr*>(&address), length) != 0 || listen(socket, 1) != 0) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+Socket Socket::Accept(DWORD timeoutMs) {
+  SOCKET listening = handle_.load();
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(listening, &readable);
+  timeval wait{static_cast<long>(timeoutMs / 1000), static_cast<long>((timeoutMs % 1000) * 1000)};
+  if (select(0, &readable, nullptr, nullptr, &wait) != 1) return Socket();
+  Socket accepted(accept(listening, nullptr, nullptr));
+  if (accepted.IsOpen()) accepted.SetTimeouts(timeoutMs);
+  return accepted;
+}
+
+bool Socket::SendAll(const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    int sent = send(handle_.load(), bytes, static_cast<int>(std::min<size_t>(size, 1 << 20)), 0);
+    if (sent <= 0) return false;
+    bytes += sent;
+    size -= static_cast<size_t>(sent);
+  }
+  return true;
+}
+
+int Socket::Receive(void* data, size_t size) {
+  int got = recv(handle_.load(), static_cast<char*>(data), static_cast<int>(std::min<size_t>(size, 1 << 30)), 0);
+  return got < 0 ? -1 : got;
+}
+
+bool Socket::PeerAddress(sockaddr_storage& address) const {
+  int length = sizeof(address);
+  return getpeername(handle_.load(), reinterpret_cast<sockaddr*>(&address), &length) == 0;
+}
+
+bool Socket::LocalAddress(sockaddr_storage& address) const {
+  int length = sizeof(address);
+  return getsockname(handle_.load(), reinterpret_cast<sockaddr*>(&address), &length) == 0;
+}
+
+void Socket::Abort() {
+  // Closing the socket makes a recv or send blocked on it in another thread return with a failure
+  // (shutdown alone does not wake it under Wine).
+  SOCKET socket = handle_.exchange(INVALID_SOCKET);
+  if (socket != INVALID_SOCKET) {
+    shutdown(socket, SD_BOTH);
+    closesocket(socket);
+  }
+}
+
+void Socket::Close() {
+  SOCKET socket = handle_.exchange(INVALID_SOCKET);
+  if (socket != INVALID_SOCKET) closesocket(socket);
+}

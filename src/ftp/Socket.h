@@ -1,0 +1,57 @@
+#pragma once
+// A TCP connection over Winsock with time-outs on connect and on every read and write, which another
+// thread can break off (Abort) to unblock a call that waits for a dead server.
+
+#include "base/WideString.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// Starts Winsock once for the process.
+bool StartWinsock();
+
+class Socket {
+ public:
+  Socket() = default;
+  explicit Socket(SOCKET handle) : handle_(handle) {}
+  ~Socket() { Close(); }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  Socket(Socket&& other) noexcept : handle_(other.handle_.exchange(INVALID_SOCKET)) {}
+  Socket& operator=(Socket&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_.exchange(INVALID_SOCKET);
+    }
+    return *this;
+  }
+
+  // Connects to host:port within timeoutMs; afterwards every read and write waits at most timeoutMs.
+  [[nodiscard]] bool Connect(const std::string& host, uint16_t port, DWORD timeoutMs);
+  [[nodiscard]] bool Connect(const sockaddr_storage& address, DWORD timeoutMs);
+  // Listens on the local address of another connection, on a free port (active-mode data connections).
+  [[nodiscard]] bool ListenBeside(const Socket& control);
+  [[nodiscard]] Socket Accept(DWORD timeoutMs);
+
+  [[nodiscard]] bool SendAll(const void* data, size_t size);
+  // Bytes received (0 at the end of the stream), or -1 on failure or time-out.
+  [[nodiscard]] int Receive(void* data, size_t size);
+
+  [[nodiscard]] bool PeerAddress(sockaddr_storage& address) const;
+  [[nodiscard]] bool LocalAddress(sockaddr_storage& address) const;
+  [[nodiscard]] bool IsOpen() const { return handle_.load() != INVALID_SOCKET; }
+  [[nodiscard]] SOCKET handle() const { return handle_.load(); }
+
+  // Ends the connection at once, from any thread; a call blocked in it on another thread returns with a
+  // failure.
+  void Abort();
+  void Close();
+
+ private:
+  void SetTimeouts(DWORD timeoutMs);
+  std::atomic<SOCKET> handle_{INVALID_SOCKET};
+};

@@ -1,0 +1,189 @@
+#include "ftp/FtpClient.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+using namespace testing_support;
+
+namespace {
+
+// The server started by the test fixture: its port and home folder (seen through Wine's drive Z:).
+struct TestServer {
+  uint16_t port = 0;
+  WideString home;
+};
+
+TestServer ReadServer() {
+  TestServer server;
+  wchar_t state[1024];
+  DWORD length = GetEnvironmentVariableW(L"BRIMLARK_FTP_STATE", state, 1024);
+  if (length == 0 || length >= 1024) return server;
+  WideString windowsPath = L"Z:" + text::ReplaceAll(WideView(state, length), L"/", L"\\");
+  std::string content = ReadTestFile(windowsPath);
+  size_t newline = content.find('\n');
+  if (newline == std::string::npos) return server;
+  server.port = static_cast<uint16_t>(std::stoi(content.substr(0, newline)));
+  std::string home = content.substr(newline + 1);
+  while (!home.empty() && home.back() == '\n') home.pop_back();
+  server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
+  return server;
+}
+
+class FtpClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server = ReadServer();
+    ASSERT_NE(server.port, 0) << "the FTP test server is not running (BRIMLARK_FTP_STATE)";
+    // Each test works in a folder of its own on the server.
+    folder = L"/" + text::FromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    local = server.home + L"\\" + folder.substr(1);
+    ASSERT_TRUE(MakeTestFolder(local));
+  }
+
+  FtpConnectOptions Options(bool passive = true) {
+    return FtpConnectOptions{L"127.0.0.1", server.port, L"brimlark", L"secret pass", passive, 10000};
+  }
+
+  std::vector<WideString> Names(FtpClient& client, WideView directory) {
+    std::vector<FtpFindRecord> entries;
+    EXPECT_TRUE(client.List(directory, entries));
+    std::vector<WideString> names;
+    for (const auto& entry : entries) names.push_back(entry.name + (entry.IsDirectory() ? L"/" : L""));
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TestServer server;
+  WideString folder;
+  WideString local;
+};
+
+TEST_F(FtpClientTest, LogsInAndLearnsTheFeatures) {
+  FtpClient client;
+  ASSERT_TRUE(client.Connect(Options()));
+  EXPECT_TRUE(client.usesUtf8());
+  EXPECT_TRUE(client.hasMlsd());
+  WideString current;
+  ASSERT_TRUE(client.QueryCurrentDirectory(current));
+  EXPECT_EQ(current, L"/");
+
+  FtpClient wrong;
+  FtpConnectOptions options = Options();
+  options.password = L"not it";
+  EXPECT_FALSE(wrong.Connect(options));
+  EXPECT_EQ(wrong.lastReply().code, 530);
+}
+
+TEST_F(FtpClientTest, ListsNamesExactly) {
+  ASSERT_TRUE(WriteTestFile(local + L"\\plain.txt", "12345"));
+  ASSERT_TRUE(WriteTestFile(local + L"\\ two  blanks .txt ", "x"));
+  ASSERT_TRUE(WriteTestFile(local + L"\\Gr\u00fc\u00dfe \u65e5\u672c.txt", "y"));
+  ASSERT_TRUE(MakeTestFolder(local + L"\\sub folder"));
+  ASSERT_TRUE(MakeTestFolder(local + L"\\empty"));
+  FtpClient client;
+  ASSERT_TRUE(client.Connect(Options()));
+  EXPECT_EQ(Names(client, folder), (std::vector<WideString>{L" two  blanks .txt ", L"Gr\u00fc\u00dfe \u65e5\u672c.txt",
+                                                            L"empty/", L"plain.txt", L"sub folder/"}));
+  std::vector<FtpFindRecord> entries;
+  ASSERT_TRUE(client.List(folder + L"/empty", entries));
+  EXPECT_TRUE(entries.empty());
+  EXPECT_FALSE(client.List(folder + L"/missing", entries));
+  ASSERT_TRUE(client.List(folder, entries));
+  auto plain = std::find_if(entries.begin(), entries.end(), [](const auto& e) { return e.name == L"plain.txt"; });
+  ASSERT_NE(plain, entries.end());
+  EXPECT_EQ(plain->size, 5u);
+}
+
+TEST_F(FtpClientTest, UploadsAndDownloadsInBothDataModes) {
+  std::string content(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + i / 4096);
+  for (bool passive : {true, false}) {
+    FtpClient client;
+    ASSERT_TRUE(client.Connect(Options(passive)));
+    WideString path = folder + (passive ? L"/passive.bin" : L"/active.bin");
+    ASSERT_TRUE(client.OpenForWriting(path)) << passive;
+    for (size_t at = 0; at < content.size(); at += 1 << 20) {
+      ASSERT_TRUE(client.Write(content.data() + at, std::min<size_t>(1 << 20, content.size() - at)));
+    }
+    ASSERT_TRUE(client.FinishTransfer());
+    EXPECT_EQ(ReadTestFile(local + (passive ? L"\\passive.bin" : L"\\active.bin")), content);
+
+    ASSERT_TRUE(client.OpenForReading(path));
+    std::string back;
+    std::vector<char> buffer(1 << 16);
+    for (int got; (got = client.Read(buffer.data(), buffer.size())) > 0;) back.append(buffer.data(), got);
+    ASSERT_TRUE(client.FinishTransfer());
+    EXPECT_EQ(back, content);
+  }
+}
+
+TEST_F(FtpClientTest, DirectoriesAndDeletion) {
+  FtpClient client;
+  ASSERT_TRUE(client.Connect(Options()));
+  ASSERT_TRUE(client.MakeDirectory(folder + L"/new dir"));
+  EXPECT_TRUE(AttributesOf(local + L"\\new dir") & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_FALSE(client.MakeDirectory(folder + L"/a/b/c"));  // one level at a time
+  ASSERT_TRUE(client.ChangeDirectory(folder + L"/new dir"));
+  WideString current;
+  ASSERT_TRUE(client.QueryCurrentDirectory(current));
+  EXPECT_EQ(current, folder + L"/new dir");
+  EXPECT_FALSE(client.ChangeDirectory(folder + L"/nowhere"));
+
+  ASSERT_TRUE(WriteTestFile(local + L"\\gone.txt", "x"));
+  EXPECT_TRUE(client.DeleteRemoteFile(folder + L"/gone.txt"));
+  EXPECT_FALSE(Exists(local + L"\\gone.txt"));
+  EXPECT_FALSE(client.DeleteRemoteFile(folder + L"/gone.txt"));
+  ASSERT_TRUE(WriteTestFile(local + L"\\new dir\\inside.txt", "x"));
+  EXPECT_FALSE(client.RemoveRemoteDirectory(folder + L"/new dir"));  // not empty
+  EXPECT_TRUE(client.DeleteRemoteFile(folder + L"/new dir/inside.txt"));
+  EXPECT_TRUE(client.RemoveRemoteDirectory(folder + L"/new dir"));
+}
+
+TEST_F(FtpClientTest, AbandonedTransferLeavesTheConnectionUsable) {
+  ASSERT_TRUE(WriteTestFile(local + L"\\big.bin", std::string(8 << 20, 'b')));
+  FtpClient client;
+  ASSERT_TRUE(client.Connect(Options()));
+  ASSERT_TRUE(client.OpenForReading(folder + L"/big.bin"));
+  char buffer[4096];
+  EXPECT_GT(client.Read(buffer, sizeof(buffer)), 0);
+  client.AbandonTransfer();
+  EXPECT_EQ(Names(client, folder), std::vector<WideString>{L"big.bin"});
+  EXPECT_FALSE(client.OpenForReading(folder + L"/missing.bin"));
+  EXPECT_EQ(Names(client, folder), std::vector<WideString>{L"big.bin"});
+}
+
+TEST(FtpClientFailure, NoServerFailsAtOnceAndAbortUnblocksAWait) {
+  ASSERT_TRUE(StartWinsock());
+  // A listener that accepts but never greets: the client waits for the greeting until aborted.
+  Socket silent(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(silent.handle(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(silent.handle(), 1), 0);
+  int length = sizeof(address);
+  ASSERT_EQ(getsockname(silent.handle(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+  uint16_t port = ntohs(address.sin_port);
+
+  FtpClient client;
+  std::thread aborter([&] {
+    Sleep(300);
+    client.Abort();
+  });
+  ULONGLONG started = GetTickCount64();
+  EXPECT_FALSE(client.Connect(FtpConnectOptions{L"127.0.0.1", port, L"u", L"p", true, 60000}));
+  EXPECT_LT(GetTickCount64() - started, 20000u);
+  aborter.join();
+
+  silent.Close();  // now nobody listens there
+  FtpClient refused;
+  started = GetTickCount64();
+  EXPECT_FALSE(refused.Connect(FtpConnectOptions{L"127.0.0.1", port, L"u", L"p", true, 5000}));
+  EXPECT_LT(GetTickCount64() - started, 6000u);
+}
+
+}  // namespace
