@@ -2,6 +2,7 @@
 
 #include "base/DirectoryIterator.h"
 #include "base/FileSystem.h"
+#include "engine/FtpPass.h"
 #include "engine/LocalPass.h"
 
 namespace {
@@ -32,8 +33,7 @@ bool RunCountingPass(RunState& state) {
   state.totalBytes = 1;
   state.totalItems = 1;
   if (state.transferKind == TransferKind::kFtpToLocal || state.transferKind == TransferKind::kFtpToFtp) {
-    // Remote sources are walked by the FTP layer, which is not built yet; they count as empty.
-    return true;
+    return CountFtpTree(state, state.sourceRoot);
   }
   return CountLocalFolder(state, LongPathForm(state.sourceRoot));
 }

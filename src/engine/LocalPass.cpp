@@ -3,6 +3,7 @@
 #include "base/DirectoryIterator.h"
 #include "base/FileSystem.h"
 #include "engine/ForceDelete.h"
+#include "engine/FtpPass.h"
 #include "engine/Messages.h"
 
 #include <unordered_map>
@@ -314,6 +315,9 @@ void RunLocalPass(RunState& state, ErrorLog& log, const WideString& sourceFolder
 void RunTransferPass(RunState& state, ErrorLog& log) {
   state.bytesDone = 1;
   state.itemsDone = 1;
-  if (state.transferKind == TransferKind::kLocalToLocal) RunLocalPass(state, log, state.sourceRoot, state.targetRoot);
-  // The FTP passes are not built yet; the run controller does not start them.
+  if (state.transferKind == TransferKind::kLocalToLocal) {
+    RunLocalPass(state, log, state.sourceRoot, state.targetRoot);
+  } else {
+    RunFtpPass(state, log);
+  }
 }

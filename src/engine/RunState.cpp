@@ -11,6 +11,8 @@ void RunState::ResetForJob() {
   progressPermille = 0;
   jobStartTime = {};
   transferKind = TransferKind::kLocalToLocal;
+  sourceConnection = nullptr;
+  targetConnection = nullptr;
   sourceFile.Close();
   targetFile.Close();
 }

@@ -13,6 +13,8 @@
 #include <windows.h>
 
 #include <atomic>
+
+class FtpClient;
 #include <cstdint>
 #include <memory>
 
@@ -75,6 +77,9 @@ struct RunState {
 
   WideString sourceRoot;
   WideString targetRoot;
+  // The FTP connections of the current pass; null for local sides. The run controller owns them.
+  FtpClient* sourceConnection = nullptr;
+  FtpClient* targetConnection = nullptr;
   WideString statusText;
 
   // Allocated before the first run and kept for the process.

@@ -124,6 +124,10 @@ bool FtpClient::MakeDirectory(WideView directory) { return CommandExpect("MKD " 
 bool FtpClient::RemoveRemoteDirectory(WideView directory) { return CommandExpect("RMD " + Encode(directory), 2); }
 bool FtpClient::DeleteRemoteFile(WideView path) { return CommandExpect("DELE " + Encode(path), 2); }
 
+bool FtpClient::Rename(WideView from, WideView to) {
+  return CommandExpect("RNFR " + Encode(from), 3) && CommandExpect("RNTO " + Encode(to), 2);
+}
+
 bool FtpClient::OpenDataConnection(Socket& listening) {
   sockaddr_storage peer{};
   if (!control_.PeerAddress(peer)) return false;

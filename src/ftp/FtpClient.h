@@ -39,6 +39,8 @@ class FtpClient {
   [[nodiscard]] bool MakeDirectory(WideView directory);
   [[nodiscard]] bool RemoveRemoteDirectory(WideView directory);
   [[nodiscard]] bool DeleteRemoteFile(WideView path);
+  // RNFR/RNTO; most servers replace an existing target.
+  [[nodiscard]] bool Rename(WideView from, WideView to);
 
   // The entries of a directory, without "." and "..". False when the directory cannot be entered or
   // listed; an empty directory gives true and no entries.

@@ -4,13 +4,14 @@
 #include "engine/CountingPass.h"
 #include "engine/LocalPass.h"
 #include "engine/Messages.h"
+#include "ftp/FtpClient.h"
 #include "jobs/FtpLocation.h"
 
 #include <windows.h>
 
 namespace {
 
-constexpr uint64_t kTicksPerSecond = 10'000'000;
+constexpr DWORD kFtpTimeoutMs = 30000;
 
 WideString JobNumberText(size_t index, size_t count) {
   return text::Concat(L"job ", text::DecimalUnsigned(index), L" of ", text::DecimalUnsigned(count));
@@ -107,39 +108,79 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   view_.ShowMarquee(true);
   view_.ShowLocations(text::Concat(L"Source: ", pair.source), text::Concat(L"Destination: ", pair.destination));
 
-  // FTP sides, source first. The FTP client comes with its own work; until then such a side cannot be
-  // reached, which is reported the way an unreachable server is.
-  const std::pair<const WideString*, const WideString*> sides[] = {{&pair.source, &pair.sourceLocation},
-                                                                   {&pair.destination, &pair.destinationLocation}};
-  for (const auto& [shown, stored] : sides) {
-    if (KindOfLocation(*shown) != LocationKind::kFtp) continue;
-    auto location = ReadLocation(*stored);
+  // FTP sides, source first: each gets a connection of its own for this job, even to the same server.
+  struct SideState {
+    const WideString* shown = nullptr;
+    const WideString* stored = nullptr;
+    bool remote = false;
+    std::unique_ptr<FtpClient> client;
+    WideString root;
+  };
+  SideState sides[2];
+  sides[0].shown = &pair.source;
+  sides[0].stored = &pair.sourceLocation;
+  sides[1].shown = &pair.destination;
+  sides[1].stored = &pair.destinationLocation;
+  // The connections close with the job; nothing may point at them afterwards.
+  struct ForgetConnections {
+    RunController& controller;
+    ~ForgetConnections() {
+      controller.activeClients_[0] = controller.activeClients_[1] = nullptr;
+      controller.state_.sourceConnection = controller.state_.targetConnection = nullptr;
+    }
+  } forgetConnections{*this};
+  for (SideState& side : sides) {
+    side.remote = KindOfLocation(*side.shown) == LocationKind::kFtp;
+    if (!side.remote) {
+      side.root = CanonicalPath(ExpandLocalPath(*side.shown));
+      continue;
+    }
+    auto location = ReadLocation(*side.stored);
     if (!location) {
-      log_.Log(messages::kCouldNotGetFtpInfo, *shown);
+      log_.Log(messages::kCouldNotGetFtpInfo, *side.shown);
       return JobOutcome::kSkipped;
     }
-    log_.Log(messages::kCouldNotConnect, location->server, messages::kAtPort, location->port);
-    return JobOutcome::kSkipped;
+    side.client = std::make_unique<FtpClient>();
+    FtpConnectOptions options{location->server, location->PortNumber(), location->userName, location->password,
+                              location->UsesPassive(), kFtpTimeoutMs};
+    // Without TLS on the connection, a location that asks for SSL is never sent its password in clear.
+    bool connected = !location->UsesSsl() && side.client->Connect(options);
+    if (!connected) {
+      log_.Log(messages::kCouldNotConnect, location->server, messages::kAtPort, location->port);
+      return JobOutcome::kSkipped;
+    }
+    side.root = location->remoteDirectory.empty() ? WideString(L"/") : location->remoteDirectory;
   }
+  const SideState& source = sides[0];
+  const SideState& destination = sides[1];
+  activeClients_[0] = source.client.get();
+  activeClients_[1] = destination.client.get();
 
-  WideString sourceRoot = CanonicalPath(ExpandLocalPath(pair.source));
-  WideString destinationRoot = CanonicalPath(ExpandLocalPath(pair.destination));
+  // A side is missing when its folder is not there; for a remote side, when the server cannot enter it.
+  auto sideExists = [](const SideState& side) {
+    return side.remote ? side.client->ChangeDirectory(side.root) : IsExistingFolder(side.root);
+  };
+  auto kindOf = [](bool sourceRemote, bool targetRemote) {
+    if (sourceRemote && targetRemote) return TransferKind::kFtpToFtp;
+    if (sourceRemote) return TransferKind::kFtpToLocal;
+    if (targetRemote) return TransferKind::kLocalToFtp;
+    return TransferKind::kLocalToLocal;
+  };
 
   bool secondPass = false;
+  const SideState* copySource = &source;
+  const SideState* copyTarget = &destination;
   if (restoring_) {
-    if (!IsExistingFolder(destinationRoot)) {
+    if (!sideExists(destination)) {
       log_.Log(messages::kRestoringSourceNotFound, pair.destination);
       return JobOutcome::kSkipped;
     }
-    state_.sourceRoot = destinationRoot;
-    state_.targetRoot = sourceRoot;
+    std::swap(copySource, copyTarget);
   } else {
-    if (!IsExistingFolder(sourceRoot)) {
+    if (!sideExists(source)) {
       log_.Log(messages::kSourceDirectoryNotFound, pair.source);
       return JobOutcome::kSkipped;
     }
-    state_.sourceRoot = sourceRoot;
-    state_.targetRoot = destinationRoot;
     if (state_.runFlags & kRunStrict) {
       secondPass = true;
       state_.runFlags &= ~static_cast<uint32_t>(kRunStrict);
@@ -149,9 +190,13 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
     }
   }
   bool strict = secondPass && !(state_.runFlags & kRunSync);
-  state_.transferKind = TransferKind::kLocalToLocal;
+  state_.sourceRoot = copySource->root;
+  state_.targetRoot = copyTarget->root;
+  state_.sourceConnection = copySource->client.get();
+  state_.targetConnection = copyTarget->client.get();
+  state_.transferKind = kindOf(copySource->remote, copyTarget->remote);
 
-  if (!CreateFolder(state_.targetRoot)) {
+  if (!copyTarget->remote && !CreateFolder(state_.targetRoot)) {
     log_.Log(messages::kCouldNotCreateDestinationFolder, state_.targetRoot);
     return JobOutcome::kSkipped;
   }
@@ -177,6 +222,8 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   view_.ShowProgress(0);
   if (strict) state_.runFlags |= kRunStrict;  // marks the deletion pass
   std::swap(state_.sourceRoot, state_.targetRoot);
+  std::swap(state_.sourceConnection, state_.targetConnection);
+  state_.transferKind = kindOf(copyTarget->remote, copySource->remote);
   if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
   return JobOutcome::kDone;
 }
@@ -231,7 +278,12 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
     }
     // A worker still blocked after the grace period is stuck in a system call (a share that stopped
     // answering): cancel that call and keep waiting. Killing the thread could leave locks held.
-    while (WaitForSingleObject(worker.get(), 100) == WAIT_TIMEOUT) CancelSynchronousIo(worker.get());
+    while (WaitForSingleObject(worker.get(), 100) == WAIT_TIMEOUT) {
+      CancelSynchronousIo(worker.get());
+      for (FtpClient* client : activeClients_) {
+        if (client) client->Abort();  // a server that stopped answering
+      }
+    }
   }
   return !cancelled && !state_.CancelRequested();
 }

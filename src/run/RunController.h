@@ -8,6 +8,8 @@
 #include "run/ProgressView.h"
 #include "run/SystemPower.h"
 
+class FtpClient;
+
 enum class RunResult : int {
   kNoJobList = 0,
   kCancelled = 1,
@@ -58,6 +60,7 @@ class RunController {
   double osVersion_;
   bool restoring_ = false;
   uint32_t lastPermille_ = UINT32_MAX;
+  FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
   uint64_t jobStartTick_ = 0;
   uint64_t nextElapsedMark_ = 0;  // milliseconds since the job started
 };

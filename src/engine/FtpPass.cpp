@@ -1,0 +1,415 @@
+#include "engine/FtpPass.h"
+
+#include "base/DirectoryIterator.h"
+#include "base/FileSystem.h"
+#include "engine/ForceDelete.h"
+#include "engine/LocalPass.h"
+#include "engine/Messages.h"
+#include "ftp/FtpClient.h"
+
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+struct Entry {
+  WideString name;
+  DWORD attributes = 0;
+  uint64_t size = 0;
+  FILETIME creation{};
+  FILETIME lastAccess{};
+  FILETIME lastWrite{};
+  [[nodiscard]] bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  [[nodiscard]] bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+
+int64_t TimeValue(const FILETIME& time) {
+  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+WideString RemoteJoin(const WideString& folder, const WideString& name) {
+  return text::ReplaceAll(text::Concat(folder, L"/", name), L"//", L"/");
+}
+
+// One side of an FTP pass: the local file system or a directory tree on a server.
+class Side {
+ public:
+  virtual ~Side() = default;
+  [[nodiscard]] virtual bool IsRemote() const = 0;
+  [[nodiscard]] virtual WideString Join(const WideString& folder, const WideString& name) const = 0;
+  // False when the folder cannot be listed.
+  [[nodiscard]] virtual bool List(const WideString& folder, std::vector<Entry>& entries) = 0;
+  [[nodiscard]] virtual bool FolderExists(const WideString& folder) = 0;
+  [[nodiscard]] virtual bool MakeFolder(const WideString& folder, DWORD attributes) = 0;
+  virtual void Delete(const WideString& path, bool isFolder) = 0;
+  [[nodiscard]] virtual bool OpenRead(const WideString& path) = 0;
+  [[nodiscard]] virtual int Read(void* buffer, size_t size) = 0;  // -1 on failure
+  virtual void CloseRead() = 0;
+  // exists: an earlier copy stands at path and must survive until the new one is complete.
+  [[nodiscard]] virtual bool OpenWrite(const WideString& path, bool exists) = 0;
+  [[nodiscard]] virtual bool Write(const void* data, size_t size) = 0;
+  [[nodiscard]] virtual bool FinishWrite(const Entry& source) = 0;
+  virtual void AbandonWrite() = 0;
+};
+
+class LocalSide final : public Side {
+ public:
+  bool IsRemote() const override { return false; }
+  WideString Join(const WideString& folder, const WideString& name) const override { return JoinPath(folder, name); }
+
+  bool List(const WideString& folder, std::vector<Entry>& entries) override {
+    entries.clear();
+    DirectoryIterator listing;
+    for (bool found = listing.Open(JoinPath(LongPathForm(folder), L"*"), DirectoryIterator::kSkipReparsePoints); found;
+         found = listing.Next()) {
+      const WIN32_FIND_DATAW& data = listing.data();
+      if (!listing.IsDirectory() && IsPartialCopyName(data.cFileName)) {
+        (void)ForceDelete(JoinPath(folder, data.cFileName), 0);
+        continue;
+      }
+      entries.push_back(Entry{data.cFileName, data.dwFileAttributes, listing.size(), data.ftCreationTime,
+                              data.ftLastAccessTime, data.ftLastWriteTime});
+    }
+    return listing.EndedNormally() && IsExistingFolder(folder);
+  }
+  bool FolderExists(const WideString& folder) override { return IsExistingFolder(folder); }
+  bool MakeFolder(const WideString& folder, DWORD attributes) override { return CreateFolder(folder, attributes); }
+  void Delete(const WideString& path, bool) override { (void)ForceDelete(path, kDeleteResetPermissions); }
+
+  bool OpenRead(const WideString& path) override {
+    return reading_.Open(path, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) || reading_.Open(path, TextFile::kRaw, 0);
+  }
+  int Read(void* buffer, size_t size) override {
+    DWORD got = 0;
+    if (!ReadFile(reading_.handle(), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    return static_cast<int>(got);
+  }
+  void CloseRead() override { reading_.Close(); }
+
+  bool OpenWrite(const WideString& path, bool exists) override {
+    target_ = path;
+    inPlace_ = !exists;
+    written_ = exists ? text::Concat(path, kPartialCopySuffix) : path;
+    uint32_t flags = TextFile::kRaw | TextFile::kExclusive | TextFile::kCreate;
+    if (!exists) flags |= TextFile::kCreateNew;
+    if (writing_.Open(written_, flags, FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL)) return true;
+    if (writing_.Open(written_, flags, FILE_ATTRIBUTE_NORMAL)) return true;
+    if (!exists) return false;
+    (void)ForceDelete(written_, kDeleteResetPermissions);
+    return writing_.Open(written_, flags, FILE_ATTRIBUTE_NORMAL);
+  }
+  bool Write(const void* data, size_t size) override { return writing_.WriteBytes(data, size); }
+
+  bool FinishWrite(const Entry& source) override {
+    FILE_BASIC_INFO basic{};
+    basic.CreationTime.QuadPart = TimeValue(source.creation);
+    basic.LastAccessTime.QuadPart = TimeValue(source.lastAccess);
+    basic.LastWriteTime.QuadPart = TimeValue(source.lastWrite);
+    DWORD attributes = source.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    (void)SetFileInformationByHandle(writing_.handle(), FileBasicInfo, &basic, sizeof(basic));
+    writing_.Close();
+    if (inPlace_) return true;
+    WideString from = LongPathForm(written_), to = LongPathForm(target_);
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
+    (void)ForceDelete(written_, 0);
+    return false;
+  }
+  void AbandonWrite() override {
+    writing_.Close();
+    (void)ForceDelete(written_, 0);
+  }
+
+ private:
+  TextFile reading_;
+  TextFile writing_;
+  WideString target_;
+  WideString written_;
+  bool inPlace_ = true;
+};
+
+class RemoteSide final : public Side {
+ public:
+  explicit RemoteSide(FtpClient& client) : client_(client) {}
+  bool IsRemote() const override { return true; }
+  WideString Join(const WideString& folder, const WideString& name) const override { return RemoteJoin(folder, name); }
+
+  bool List(const WideString& folder, std::vector<Entry>& entries) override {
+    entries.clear();
+    std::vector<FtpFindRecord> records;
+    if (!client_.List(folder, records)) return false;
+    for (auto& record : records) {
+      if (!record.IsDirectory() && IsPartialCopyName(record.name)) {
+        (void)client_.DeleteRemoteFile(RemoteJoin(folder, record.name));
+        continue;
+      }
+      entries.push_back(Entry{std::move(record.name), record.attributes, record.size, record.lastWrite,
+                              record.lastWrite, record.lastWrite});
+    }
+    return true;
+  }
+  bool FolderExists(const WideString& folder) override { return client_.ChangeDirectory(folder); }
+  // The server creates one level at a time; the walk descends level by level.
+  bool MakeFolder(const WideString& folder, DWORD) override { return client_.MakeDirectory(folder); }
+  void Delete(const WideString& path, bool isFolder) override {
+    // A folder that still has content is not emptied: the server refuses, and it stays.
+    (void)(isFolder ? client_.RemoveRemoteDirectory(path) : client_.DeleteRemoteFile(path));
+  }
+
+  bool OpenRead(const WideString& path) override { return client_.OpenForReading(path); }
+  int Read(void* buffer, size_t size) override { return client_.Read(buffer, size); }
+  void CloseRead() override {
+    if (!client_.FinishTransfer()) client_.AbandonTransfer();
+  }
+
+  bool OpenWrite(const WideString& path, bool exists) override {
+    target_ = path;
+    written_ = exists ? text::Concat(path, kPartialCopySuffix) : path;
+    return client_.OpenForWriting(written_);
+  }
+  bool Write(const void* data, size_t size) override { return client_.Write(data, size); }
+  bool FinishWrite(const Entry&) override {
+    if (!client_.FinishTransfer()) {
+      (void)client_.DeleteRemoteFile(written_);
+      return false;
+    }
+    if (written_ == target_) return true;
+    if (client_.Rename(written_, target_)) return true;
+    // Servers that refuse to rename over an existing file: the new copy is complete, so the old one goes.
+    if (client_.DeleteRemoteFile(target_) && client_.Rename(written_, target_)) return true;
+    (void)client_.DeleteRemoteFile(written_);
+    return false;
+  }
+  void AbandonWrite() override {
+    client_.AbandonTransfer();
+    (void)client_.DeleteRemoteFile(written_);
+  }
+
+ private:
+  FtpClient& client_;
+  WideString target_;
+  WideString written_;
+};
+
+struct Counterpart {
+  bool exists = false;
+  bool definitelyMissing = false;
+  Entry entry;
+};
+
+class FtpWalk {
+ public:
+  FtpWalk(RunState& state, ErrorLog& log, Side& source, Side& target)
+      : state_(state), log_(log), source_(source), target_(target),
+        deletionPass_((state.runFlags & kRunStrict) != 0),
+        compare_((state.runFlags & (kRunUpdateMethod | kRunSync)) != 0), syncing_((state.runFlags & kRunSync) != 0) {
+    if (!state_.copyBuffer) state_.copyBuffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
+  }
+
+  bool Folder(const WideString& source, const WideString& target);
+
+ private:
+  void Fail(WideView prefix, WideView path) {
+    log_.Log(prefix, path);
+    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+  }
+  bool ShouldCopy(const Entry& source, const Entry& target) const {
+    int64_t sourceTime = TimeValue(source.lastWrite), targetTime = TimeValue(target.lastWrite);
+    if (sourceTime > targetTime) return true;
+    if (syncing_ && targetTime > sourceTime) return false;
+    return source.size != target.size;
+  }
+  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry, bool targetExists);
+
+  RunState& state_;
+  ErrorLog& log_;
+  Side& source_;
+  Side& target_;
+  const bool deletionPass_;
+  const bool compare_;
+  const bool syncing_;
+};
+
+bool FtpWalk::Folder(const WideString& source, const WideString& target) {
+  if (!deletionPass_ && !target_.FolderExists(target)) {
+    if (!target_.MakeFolder(target, kNoAttributes)) {
+      Fail(target_.IsRemote() ? messages::kCouldNotCreateRemoteDirectory
+                              : messages::kCouldNotCreateBackupDestinationFolder,
+           target);
+      return true;
+    }
+  }
+
+  // Remote listings are read whole and closed before anything else happens on the connection.
+  std::vector<Entry> entries;
+  if (!source_.List(source, entries)) return !state_.ShouldStop();
+
+  std::unordered_map<WideString, Entry> others;
+  bool othersListed = false;
+  if (compare_ || deletionPass_) {
+    std::vector<Entry> otherEntries;
+    othersListed = target_.List(target, otherEntries);
+    for (auto& other : otherEntries) others.emplace(text::ToLower(other.name), std::move(other));
+  }
+
+  std::vector<const Entry*> laterFolders;
+  for (const Entry& entry : entries) {
+    if (state_.ShouldStop()) return false;
+    if (entry.IsLink()) continue;
+    WideString sourcePath = source_.Join(source, entry.name);
+    WideString targetPath = target_.Join(target, entry.name);
+
+    Counterpart counterpart;
+    if (othersListed) {
+      auto found = others.find(text::ToLower(entry.name));
+      counterpart.exists = found != others.end();
+      counterpart.definitelyMissing = !counterpart.exists;
+      if (counterpart.exists) counterpart.entry = found->second;
+    }
+
+    if (deletionPass_ && !counterpart.exists) {
+      if (counterpart.definitelyMissing) {
+        source_.Delete(sourcePath, entry.IsDirectory());
+      } else {
+        Fail(messages::kSourceDirectoryNotFound, targetPath);  // the other side could not tell
+      }
+      continue;
+    }
+
+    if (state_.skipAttributes != 0 && (entry.attributes & state_.skipAttributes)) {
+      // From a local source a matching file or folder is skipped entirely: not created, entered or counted.
+      if (!source_.IsRemote()) continue;
+      // From a remote source only files are skipped; between two servers they are counted first.
+      if (!entry.IsDirectory()) {
+        if (target_.IsRemote()) state_.AddItem();
+        continue;
+      }
+    }
+
+    if (entry.IsDirectory()) {
+      if (source_.IsRemote()) {
+        laterFolders.push_back(&entry);
+      } else if (!Folder(sourcePath, targetPath)) {
+        return false;
+      }
+      state_.AddItem();
+      continue;
+    }
+
+    state_.itemsDone.fetch_add(1, std::memory_order_relaxed);
+    if (deletionPass_) state_.bytesDone.fetch_add(entry.size, std::memory_order_relaxed);
+    state_.UpdateProgress();
+    if (deletionPass_) continue;
+
+    if (compare_ && counterpart.exists && !counterpart.entry.IsDirectory() && !ShouldCopy(entry, counterpart.entry)) {
+      state_.AddBytes(entry.size);
+      continue;
+    }
+    if (!CopyFile(sourcePath, targetPath, entry, counterpart.exists || !othersListed)) return false;
+  }
+
+  // Subfolders of a remote source are walked once the folder's own files are done.
+  for (const Entry* folder : laterFolders) {
+    if (state_.ShouldStop()) return false;
+    if (!Folder(source_.Join(source, folder->name), target_.Join(target, folder->name))) return false;
+  }
+  return true;
+}
+
+bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry,
+                       bool targetExists) {
+  if (!source_.OpenRead(sourcePath)) {
+    Fail(source_.IsRemote() ? messages::kCouldNotOpenFtpForReading : messages::kCouldNotOpenLocalForReading,
+         sourcePath);
+    return true;
+  }
+  if (!target_.OpenWrite(targetPath, targetExists)) {
+    source_.CloseRead();
+    Fail(target_.IsRemote() ? messages::kCouldNotOpenFtpForWriting : messages::kCouldNotOpenLocalForWriting,
+         targetPath);
+    return true;
+  }
+  WideView readFailure = !source_.IsRemote()  ? messages::kCouldNotReadLocal
+                         : target_.IsRemote() ? messages::kCouldNotReadFtp
+                                              : messages::kCouldNotReadRemote;
+  WideView writeFailure = target_.IsRemote() ? messages::kCouldNotWriteFtp : messages::kCouldNotWriteLocal;
+
+  unsigned char* buffer = state_.copyBuffer.get();
+  while (true) {
+    int got = source_.Read(buffer, kCopyBufferSize);
+    if (got < 0) {
+      Fail(readFailure, sourcePath);
+      break;
+    }
+    if (got == 0) {
+      source_.CloseRead();
+      if (!target_.FinishWrite(entry)) Fail(writeFailure, targetPath);
+      return !state_.CancelRequested();
+    }
+    if (!target_.Write(buffer, static_cast<size_t>(got))) {
+      Fail(writeFailure, targetPath);
+      break;
+    }
+    state_.AddBytes(static_cast<uint64_t>(got));
+    if (state_.ShouldStop()) {
+      source_.CloseRead();
+      target_.AbandonWrite();
+      return false;
+    }
+  }
+  source_.CloseRead();
+  target_.AbandonWrite();
+  return true;
+}
+
+bool CountRemote(RunState& state, FtpClient& client, const WideString& folder) {
+  std::vector<FtpFindRecord> records;
+  if (!client.List(folder, records)) return true;  // a directory that cannot be listed counts as empty
+  std::vector<WideString> subfolders;
+  for (const auto& record : records) {
+    if (record.attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    if (record.IsDirectory()) {
+      subfolders.push_back(record.name);
+    } else if (IsPartialCopyName(record.name) ||
+               (state.skipAttributes != 0 && (record.attributes & state.skipAttributes))) {
+      continue;
+    } else {
+      state.totalBytes.fetch_add(record.size, std::memory_order_relaxed);
+    }
+    state.totalItems.fetch_add(1, std::memory_order_relaxed);
+    if (state.ShouldStop()) return false;
+  }
+  for (const auto& name : subfolders) {
+    if (state.ShouldStop()) return true;
+    if (!CountRemote(state, client, RemoteJoin(folder, name))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CountFtpTree(RunState& state, const WideString& remoteFolder) {
+  if (!state.sourceConnection) return true;
+  return CountRemote(state, *state.sourceConnection, remoteFolder);
+}
+
+void RunFtpPass(RunState& state, ErrorLog& log) {
+  LocalSide localSource, localTarget;
+  std::optional<RemoteSide> remoteSource, remoteTarget;
+  Side* source = &localSource;
+  Side* target = &localTarget;
+  if (state.sourceConnection && state.transferKind != TransferKind::kLocalToFtp) {
+    remoteSource.emplace(*state.sourceConnection);
+    source = &*remoteSource;
+  }
+  if (state.targetConnection && state.transferKind != TransferKind::kFtpToLocal) {
+    remoteTarget.emplace(*state.targetConnection);
+    target = &*remoteTarget;
+  }
+  FtpWalk walk(state, log, *source, *target);
+  walk.Folder(state.sourceRoot, state.targetRoot);
+}
