@@ -1,5 +1,6 @@
 #include "ftp/FtpClient.h"
 
+#include "FtpTestServer.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,32 +12,12 @@ using namespace testing_support;
 
 namespace {
 
-// The server started by the test fixture: its port and home folder (seen through Wine's drive Z:).
-struct TestServer {
-  uint16_t port = 0;
-  WideString home;
-};
-
-TestServer ReadServer() {
-  TestServer server;
-  wchar_t state[1024];
-  DWORD length = GetEnvironmentVariableW(L"BRIMLARK_FTP_STATE", state, 1024);
-  if (length == 0 || length >= 1024) return server;
-  WideString windowsPath = L"Z:" + text::ReplaceAll(WideView(state, length), L"/", L"\\");
-  std::string content = ReadTestFile(windowsPath);
-  size_t newline = content.find('\n');
-  if (newline == std::string::npos) return server;
-  server.port = static_cast<uint16_t>(std::stoi(content.substr(0, newline)));
-  std::string home = content.substr(newline + 1);
-  while (!home.empty() && home.back() == '\n') home.pop_back();
-  server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
-  return server;
-}
+using TestServer = FtpTestServer;
 
 class FtpClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    server = ReadServer();
+    server = FtpTestServer::Read();
     ASSERT_NE(server.port, 0) << "the FTP test server is not running (BRIMLARK_FTP_STATE)";
     // Each test works in a folder of its own on the server.
     folder = L"/" + text::FromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());

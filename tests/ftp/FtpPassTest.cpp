@@ -1,0 +1,156 @@
+// Whole runs with an FTP side, against the real test server.
+
+#include "run/RunController.h"
+
+#include "FtpTestServer.h"
+#include "RunTestSupport.h"
+#include "base/FileSystem.h"
+#include "ini/IniFile.h"
+#include "jobs/FtpLocation.h"
+#include "run/UnattendedRun.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+const FILETIME kOld = MakeFileTime(2020, 1, 1, 12);
+
+class FtpPassTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server = FtpTestServer::Read();
+    ASSERT_NE(server.port, 0) << "the FTP test server is not running (BRIMLARK_FTP_STATE)";
+    name = text::FromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    remote = server.home + L"\\" + name;
+    ASSERT_TRUE(MakeTestFolder(remote));
+  }
+
+  // A folder pair side on the test server, in its stored and display forms.
+  std::pair<WideString, WideString> FtpSide(WideView directory, WideView flags = L"2", WideView password = L"secret pass",
+                                            uint16_t port = 0) {
+    FtpLocation location{L"127.0.0.1", WideString(directory), L"brimlark", WideString(password),
+                         text::DecimalUnsigned(port ? port : server.port), WideString(flags)};
+    WideString stored = MakeStoredForm(location).value_or(L"");
+    return {stored, DisplayForm(stored, true).value_or(L"")};
+  }
+
+  void AddPair(const std::pair<WideString, WideString>* ftpSource, const WideString& localSource,
+               const std::pair<WideString, WideString>* ftpTarget, const WideString& localTarget) {
+    FolderPair pair;
+    pair.source = ftpSource ? ftpSource->second : localSource;
+    pair.sourceLocation = ftpSource ? ftpSource->first : L"";
+    pair.destination = ftpTarget ? ftpTarget->second : localTarget;
+    pair.destinationLocation = ftpTarget ? ftpTarget->first : L"";
+    jobs.Add(pair);
+  }
+
+  RunSummary Run(BackupMode mode, bool update = false) {
+    RunController controller(state, log, view, power, 6.1);
+    controller.Prepare(BackupOptions{mode, update, 0});
+    return controller.Run(jobs);
+  }
+
+  std::vector<WideString> LogMessages() {
+    std::vector<WideString> messages;
+    IniFile ini(log.path());
+    for (const auto& line : ini.lines()) {
+      size_t equals = line.find(L'=');
+      if (!line.empty() && line[0] != L'[' && equals != WideString::npos) messages.push_back(line.substr(equals + 1));
+    }
+    return messages;
+  }
+
+  FtpTestServer server;
+  WideString name;
+  WideString remote;  // the test's folder on the server, through drive Z:
+  TempFolder root;
+  ErrorLog log{root / L"log.txt"};
+  RunState state;
+  RecordingView view;
+  RecordingPower power;
+  JobList jobs;
+};
+
+TEST_F(FtpPassTest, UploadsATreeAndSkipsItWithTheUpdateMethod) {
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileSpec("alpha", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\deep\\er\\file with  blanks.txt", "bravo"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\Gr\u00fc\u00dfe.txt", "charlie"));
+  auto target = FtpSide(L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  RunSummary summary = Run(BackupMode::kCommon);
+  EXPECT_EQ(ExitCodeOf(summary), kExitSuccess) << (LogMessages().empty() ? "" : text::ToUtf8(LogMessages()[0]));
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "alpha");
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\deep\\er\\file with  blanks.txt"), "bravo");
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\Gr\u00fc\u00dfe.txt"), "charlie");
+  EXPECT_EQ(state.bytesDone, state.totalBytes);
+
+  // The uploads carry their upload time, later than the sources': nothing is sent again.
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\a.txt", "ALPHA"));  // same size, newer
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon, true)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "ALPHA");
+  // Without the update method the existing copy is replaced.
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon, false)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "alpha");
+}
+
+TEST_F(FtpPassTest, DownloadsWithTheRemoteTimes) {
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\one.txt", FileSpec("one", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\sub\\two.txt", "two"));
+  auto source = FtpSide(L"/" + name + L"/data");
+  WideString target = root / L"backup";
+  AddPair(&source, L"", nullptr, target);
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(target + L"\\one.txt"), "one");
+  EXPECT_EQ(ReadTestFile(target + L"\\sub\\two.txt"), "two");
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW((target + L"\\one.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &kOld), 0);
+  EXPECT_EQ(state.totalItems, 4u);  // two files and one folder, plus one
+}
+
+TEST_F(FtpPassTest, StrictDeletesWhatTheSourceLacksOnTheServer) {
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\keep.txt", "k"));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\extra.txt", "x"));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\full folder\\inside.txt", "i"));
+  ASSERT_TRUE(MakeTestFolder(remote + L"\\backup\\empty folder"));
+  auto target = FtpSide(L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kStrict)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\keep.txt"), "k");
+  EXPECT_FALSE(Exists(remote + L"\\backup\\extra.txt"));
+  EXPECT_FALSE(Exists(remote + L"\\backup\\empty folder"));
+  EXPECT_TRUE(Exists(remote + L"\\backup\\full folder"));  // a server removes only empty folders
+}
+
+TEST_F(FtpPassTest, CopiesBetweenTwoServerFolders) {
+  ASSERT_TRUE(WriteTestFile(remote + L"\\from\\f.txt", "payload"));
+  auto source = FtpSide(L"/" + name + L"/from");
+  auto target = FtpSide(L"/" + name + L"/to");
+  AddPair(&source, L"", &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\to\\f.txt"), "payload");
+}
+
+TEST_F(FtpPassTest, JobsThatCannotReachTheServerAreLoggedAndSkipped) {
+  WideString local = root / L"local";
+  ASSERT_TRUE(MakeTestFolder(local));
+  auto missing = FtpSide(L"/" + name + L"/not there");
+  auto wrongPassword = FtpSide(L"/" + name, L"2", L"wrong");
+  auto secure = FtpSide(L"/" + name, L"3");  // asks for SSL
+  AddPair(&missing, L"", nullptr, local);
+  AddPair(&wrongPassword, L"", nullptr, local);
+  AddPair(&secure, L"", nullptr, local);
+  RunSummary summary = Run(BackupMode::kStrict);
+  EXPECT_EQ(summary.jobsSkipped, 3u);
+  WideString connect = L"Could not connect to  127.0.0.1 at port " + text::DecimalUnsigned(server.port);
+  EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Source directory not found: " + missing.second, connect, connect}));
+  EXPECT_TRUE(Exists(local));  // a Strict job from a missing remote folder deletes nothing
+}
+
+}  // namespace

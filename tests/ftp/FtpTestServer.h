@@ -1,0 +1,31 @@
+#pragma once
+// The FTP server that the test run starts (scripts/ftp-test-server.sh): its port and home folder as
+// seen through Wine's drive Z:.
+
+#include "base/WideString.h"
+
+#include "TestSupport.h"
+
+#include <cstdint>
+#include <string>
+
+struct FtpTestServer {
+  uint16_t port = 0;
+  WideString home;
+
+  static FtpTestServer Read() {
+    FtpTestServer server;
+    wchar_t state[1024];
+    DWORD length = GetEnvironmentVariableW(L"BRIMLARK_FTP_STATE", state, 1024);
+    if (length == 0 || length >= 1024) return server;
+    WideString windowsPath = L"Z:" + text::ReplaceAll(WideView(state, length), L"/", L"\\");
+    std::string content = testing_support::ReadTestFile(windowsPath);
+    size_t newline = content.find('\n');
+    if (newline == std::string::npos) return server;
+    server.port = static_cast<uint16_t>(std::stoi(content.substr(0, newline)));
+    std::string home = content.substr(newline + 1);
+    while (!home.empty() && home.back() == '\n') home.pop_back();
+    server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
+    return server;
+  }
+};
