@@ -5,6 +5,7 @@
 #include "engine/ForceDelete.h"
 #include "engine/LocalPass.h"
 #include "engine/Messages.h"
+#include "engine/PassRules.h"
 #include "ftp/FtpClient.h"
 
 #include <optional>
@@ -23,10 +24,6 @@ struct Entry {
   [[nodiscard]] bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
   [[nodiscard]] bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 };
-
-int64_t TimeValue(const FILETIME& time) {
-  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-}
 
 WideString RemoteJoin(const WideString& folder, const WideString& name) {
   return text::ReplaceAll(text::Concat(folder, L"/", name), L"//", L"/");
@@ -103,9 +100,9 @@ class LocalSide final : public Side {
 
   bool FinishWrite(const Entry& source) override {
     FILE_BASIC_INFO basic{};
-    basic.CreationTime.QuadPart = TimeValue(source.creation);
-    basic.LastAccessTime.QuadPart = TimeValue(source.lastAccess);
-    basic.LastWriteTime.QuadPart = TimeValue(source.lastWrite);
+    basic.CreationTime.QuadPart = FileTimeValue(source.creation);
+    basic.LastAccessTime.QuadPart = FileTimeValue(source.lastAccess);
+    basic.LastWriteTime.QuadPart = FileTimeValue(source.lastWrite);
     DWORD attributes = source.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
     basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
     (void)SetFileInformationByHandle(writing_.handle(), FileBasicInfo, &basic, sizeof(basic));
@@ -204,24 +201,16 @@ struct Counterpart {
 class FtpWalk {
  public:
   FtpWalk(RunState& state, ErrorLog& log, Side& source, Side& target)
-      : state_(state), log_(log), source_(source), target_(target),
-        deletionPass_((state.runFlags & kRunStrict) != 0),
-        compare_((state.runFlags & (kRunUpdateMethod | kRunSync)) != 0), syncing_((state.runFlags & kRunSync) != 0) {
+      : state_(state), log_(log), source_(source), target_(target), rules_(state.runFlags) {
     if (!state_.copyBuffer) state_.copyBuffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
   }
 
   bool Folder(const WideString& source, const WideString& target);
 
  private:
-  void Fail(WideView prefix, WideView path) {
-    log_.Log(prefix, path);
-    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
-  }
+  void Fail(WideView prefix, WideView path) { RecordFailure(state_, log_, prefix, path); }
   bool ShouldCopy(const Entry& source, const Entry& target) const {
-    int64_t sourceTime = TimeValue(source.lastWrite), targetTime = TimeValue(target.lastWrite);
-    if (sourceTime > targetTime) return true;
-    if (syncing_ && targetTime > sourceTime) return false;
-    return source.size != target.size;
+    return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite), target.size);
   }
   bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry, bool targetExists);
 
@@ -229,13 +218,11 @@ class FtpWalk {
   ErrorLog& log_;
   Side& source_;
   Side& target_;
-  const bool deletionPass_;
-  const bool compare_;
-  const bool syncing_;
+  const PassRules rules_;
 };
 
 bool FtpWalk::Folder(const WideString& source, const WideString& target) {
-  if (!deletionPass_ && !target_.FolderExists(target)) {
+  if (!rules_.deletionPass && !target_.FolderExists(target)) {
     if (!target_.MakeFolder(target, kNoAttributes)) {
       Fail(target_.IsRemote() ? messages::kCouldNotCreateRemoteDirectory
                               : messages::kCouldNotCreateBackupDestinationFolder,
@@ -250,7 +237,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
 
   std::unordered_map<WideString, Entry> others;
   bool othersListed = false;
-  if (compare_ || deletionPass_) {
+  if (rules_.compare || rules_.deletionPass) {
     std::vector<Entry> otherEntries;
     othersListed = target_.List(target, otherEntries);
     for (auto& other : otherEntries) others.emplace(text::ToLower(other.name), std::move(other));
@@ -271,7 +258,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
       if (counterpart.exists) counterpart.entry = found->second;
     }
 
-    if (deletionPass_ && !counterpart.exists) {
+    if (rules_.deletionPass && !counterpart.exists) {
       if (counterpart.definitelyMissing) {
         source_.Delete(sourcePath, entry.IsDirectory());
       } else {
@@ -301,11 +288,11 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
     }
 
     state_.itemsDone.fetch_add(1, std::memory_order_relaxed);
-    if (deletionPass_) state_.bytesDone.fetch_add(entry.size, std::memory_order_relaxed);
+    if (rules_.deletionPass) state_.bytesDone.fetch_add(entry.size, std::memory_order_relaxed);
     state_.UpdateProgress();
-    if (deletionPass_) continue;
+    if (rules_.deletionPass) continue;
 
-    if (compare_ && counterpart.exists && !counterpart.entry.IsDirectory() && !ShouldCopy(entry, counterpart.entry)) {
+    if (rules_.compare && counterpart.exists && !counterpart.entry.IsDirectory() && !ShouldCopy(entry, counterpart.entry)) {
       state_.AddBytes(entry.size);
       continue;
     }

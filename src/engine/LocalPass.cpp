@@ -5,14 +5,11 @@
 #include "engine/ForceDelete.h"
 #include "engine/FtpPass.h"
 #include "engine/Messages.h"
+#include "engine/PassRules.h"
 
 #include <unordered_map>
 
 namespace {
-
-int64_t FileTimeValue(const FILETIME& time) {
-  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
-}
 
 uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data) {
   return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -76,25 +73,11 @@ class OtherSide {
   std::unordered_map<WideString, Counterpart> entries_;
 };
 
-// Whether source must be copied over the existing target. The target is skipped when it is at least as
-// new and of the same size. In Sync a newer target is never overwritten by an older source, whatever the
-// sizes: the other pass brings it across instead.
-bool ShouldCopy(const WIN32_FIND_DATAW& source, const Counterpart& target, bool syncing) {
-  int64_t sourceTime = FileTimeValue(source.ftLastWriteTime);
-  int64_t targetTime = FileTimeValue(target.data.ftLastWriteTime);
-  if (sourceTime > targetTime) return true;
-  if (syncing && targetTime > sourceTime) return false;
-  uint64_t sourceSize = (static_cast<uint64_t>(source.nFileSizeHigh) << 32) | source.nFileSizeLow;
-  return sourceSize != SizeOf(target.data);
-}
-
 enum class CopyOutcome { kDone, kReadFailed, kWriteFailed, kCancelled };
 
 class LocalWalk {
  public:
-  LocalWalk(RunState& state, ErrorLog& log)
-      : state_(state), log_(log), deletionPass_((state.runFlags & kRunStrict) != 0),
-        compare_((state.runFlags & (kRunUpdateMethod | kRunSync)) != 0), syncing_((state.runFlags & kRunSync) != 0) {
+  LocalWalk(RunState& state, ErrorLog& log) : state_(state), log_(log), rules_(state.runFlags) {
     if (!state_.copyBuffer) state_.copyBuffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
   }
 
@@ -102,10 +85,7 @@ class LocalWalk {
   bool Folder(const WideString& source, const WideString& target);
 
  private:
-  void Fail(WideView prefix, WideView path) {
-    log_.Log(prefix, path);
-    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
-  }
+  void Fail(WideView prefix, WideView path) { RecordFailure(state_, log_, prefix, path); }
   bool File(const WideString& sourcePath, const WideString& targetPath, const WIN32_FIND_DATAW& found,
             const Counterpart& target);
   CopyOutcome CopyContent(const WideString& sourcePath, const WideString& targetPath, const WideString& temporaryPath,
@@ -115,13 +95,11 @@ class LocalWalk {
 
   RunState& state_;
   ErrorLog& log_;
-  const bool deletionPass_;
-  const bool compare_;
-  const bool syncing_;
+  const PassRules rules_;
 };
 
 bool LocalWalk::Folder(const WideString& source, const WideString& target) {
-  if (deletionPass_) {
+  if (rules_.deletionPass) {
     // The other side must answer for this folder before anything in it may be judged missing there.
     Counterpart other = LookUp(target);
     if (!other.exists || !(other.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -140,7 +118,7 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
   }
 
   OtherSide otherSide;
-  bool otherSideListed = (compare_ || deletionPass_) && otherSide.Read(target);
+  bool otherSideListed = (rules_.compare || rules_.deletionPass) && otherSide.Read(target);
 
   DirectoryIterator entries;
   for (bool found = entries.Open(JoinPath(LongPathForm(source), L"*"), DirectoryIterator::kSkipReparsePoints);
@@ -158,9 +136,9 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
 
     // Copying without comparison needs nothing to be known about the other side.
     Counterpart counterpart = otherSideListed                ? otherSide.Find(entry.cFileName)
-                              : (compare_ || deletionPass_) ? LookUp(targetEntry)
+                              : (rules_.compare || rules_.deletionPass) ? LookUp(targetEntry)
                                                             : Counterpart{};
-    if (deletionPass_ && !counterpart.exists) {
+    if (rules_.deletionPass && !counterpart.exists) {
       // "Not found" counts only while the folder on the other side is still there to ask.
       if (counterpart.definitelyMissing && IsExistingFolder(target)) {
         (void)ForceDelete(sourceEntry, kDeleteResetPermissions);
@@ -175,9 +153,9 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
     if (state_.skipAttributes != 0 && (entry.dwFileAttributes & state_.skipAttributes)) continue;
 
     state_.itemsDone.fetch_add(1, std::memory_order_relaxed);
-    if (deletionPass_ && !entries.IsDirectory()) state_.bytesDone.fetch_add(entries.size(), std::memory_order_relaxed);
+    if (rules_.deletionPass && !entries.IsDirectory()) state_.bytesDone.fetch_add(entries.size(), std::memory_order_relaxed);
     state_.UpdateProgress();
-    if (entries.IsDirectory() || deletionPass_) continue;
+    if (entries.IsDirectory() || rules_.deletionPass) continue;
 
     if (!File(sourceEntry, targetEntry, entry, counterpart)) return false;
   }
@@ -187,8 +165,9 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
 bool LocalWalk::File(const WideString& sourcePath, const WideString& targetPath, const WIN32_FIND_DATAW& found,
                      const Counterpart& target) {
   uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-  if (compare_ && target.exists && !(target.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      !ShouldCopy(found, target, syncing_)) {
+  if (rules_.compare && target.exists && !(target.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+      !rules_.ShouldCopy(FileTimeValue(found.ftLastWriteTime), size, FileTimeValue(target.data.ftLastWriteTime),
+                         SizeOf(target.data))) {
     state_.AddBytes(size);
     return true;
   }

@@ -30,15 +30,7 @@ class LocalPassTest : public ::testing::Test {
     RunTransferPass(state, log);
   }
 
-  std::vector<WideString> LogMessages() {
-    std::vector<WideString> messages;
-    IniFile ini(log.path());
-    for (const auto& line : ini.lines()) {
-      size_t equals = line.find(L'=');
-      if (!line.empty() && line[0] != L'[' && equals != WideString::npos) messages.push_back(line.substr(equals + 1));
-    }
-    return messages;
-  }
+  std::vector<WideString> LogMessages() { return ReadLogMessages(log.path()); }
 
   FILETIME WriteTime(WideView path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};

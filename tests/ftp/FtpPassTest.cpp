@@ -54,15 +54,7 @@ class FtpPassTest : public ::testing::Test {
     return controller.Run(jobs);
   }
 
-  std::vector<WideString> LogMessages() {
-    std::vector<WideString> messages;
-    IniFile ini(log.path());
-    for (const auto& line : ini.lines()) {
-      size_t equals = line.find(L'=');
-      if (!line.empty() && line[0] != L'[' && equals != WideString::npos) messages.push_back(line.substr(equals + 1));
-    }
-    return messages;
-  }
+  std::vector<WideString> LogMessages() { return ReadLogMessages(log.path()); }
 
   FtpTestServer server;
   WideString name;

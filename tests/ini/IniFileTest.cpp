@@ -8,13 +8,6 @@ using namespace testing_support;
 
 namespace {
 
-// The text of an INI file as the store writes it: UTF-16LE with its mark.
-std::string Utf16File(WideView text) {
-  std::string bytes = "\xFF\xFE";
-  bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-  return bytes;
-}
-
 WideString Get(const IniFile& ini, WideView section, WideView key) {
   const wchar_t* value = ini.GetString(section, key, nullptr);
   return value ? WideString(value) : WideString(L"<none>");
@@ -167,7 +160,7 @@ TEST_F(IniFileTest, SaveDropsBlankLinesAndWritesUtf16WithMark) {
   LoadBytes("  [S]  \r\n\r\n   \r\n\tA=1\t\r\n\r\n");
   EXPECT_EQ(ini.lines().size(), 3u);  // the blank-only line is kept in memory as an empty line
   ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[S]\r\nA=1\r\n"));
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[S]\r\nA=1\r\n"));
 }
 
 TEST_F(IniFileTest, SavedFileLoadsBackTheSame) {
@@ -186,7 +179,7 @@ TEST_F(IniFileTest, ReadsEveryEncodingByItsMark) {
     utf16be += static_cast<char>(c >> 8);
     utf16be += static_cast<char>(c & 0xFF);
   }
-  const std::string files[] = {Utf16File(L"[S]\r\nK=\u00e4\r\n"), utf16be, "\xEF\xBB\xBF[S]\r\nK=\xC3\xA4\r\n"};
+  const std::string files[] = {Utf16FileBytes(L"[S]\r\nK=\u00e4\r\n"), utf16be, "\xEF\xBB\xBF[S]\r\nK=\xC3\xA4\r\n"};
   for (const auto& bytes : files) {
     LoadBytes(bytes);
     EXPECT_EQ(Get(ini, L"S", L"K"), L"\u00e4");
@@ -209,7 +202,7 @@ TEST_F(IniFileTest, MissingFileLoadsEmptyAndSaveCreatesItWithItsFolders) {
   EXPECT_TRUE(ini.lines().empty());
   ini.SetString(L"S", L"K", L"V");
   ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadTestFile(nested), Utf16File(L"[S]\r\nK=V\r\n"));
+  EXPECT_EQ(ReadTestFile(nested), Utf16FileBytes(L"[S]\r\nK=V\r\n"));
 }
 
 TEST_F(IniFileTest, AutoSaveWritesOnDestructionAndBeforeTheNextLoad) {
@@ -220,10 +213,10 @@ TEST_F(IniFileTest, AutoSaveWritesOnDestructionAndBeforeTheNextLoad) {
     store.SetAutoSave(true);
     store.SetString(L"S", L"K", L"first");
     store.Load(other);  // writes path first
-    EXPECT_EQ(ReadTestFile(path), Utf16File(L"[S]\r\nK=first\r\n"));
+    EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[S]\r\nK=first\r\n"));
     store.SetString(L"O", L"X", L"2");
   }
-  EXPECT_EQ(ReadTestFile(other), Utf16File(L"[O]\r\nX=2\r\n"));
+  EXPECT_EQ(ReadTestFile(other), Utf16FileBytes(L"[O]\r\nX=2\r\n"));
 }
 
 TEST_F(IniFileTest, ReloadingTheSameFileKeepsWhatIsOnDisk) {
@@ -258,7 +251,7 @@ TEST_F(IniFileTest, SaveFailsWhileAnotherProcessHoldsTheFileAndKeepsItIntact) {
   FindClose(listing);
   EXPECT_EQ(files, 1);
   ASSERT_TRUE(ini.Save());
-  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[S]\r\nA=2\r\n"));
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[S]\r\nA=2\r\n"));
 }
 
 TEST_F(IniFileTest, AutoSaveLeavesAFileAloneThatCouldNotBeRead) {
@@ -284,7 +277,7 @@ TEST_F(IniFileTest, AutoSaveLeavesAFileAloneThatCouldNotBeRead) {
     store.SetString(L"Settings", L"Other", L"1");
     EXPECT_TRUE(store.Save());
   }
-  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[Settings]\r\nOther=1\r\n"));
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nOther=1\r\n"));
 }
 
 TEST_F(IniFileTest, SaveKeepsHiddenMarkOfTheReplacedFile) {

@@ -58,11 +58,6 @@ class Mutator {
   std::mt19937 random_;
 };
 
-std::string AsUtf16File(WideView text) {
-  std::string bytes = "\xFF\xFE";
-  bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-  return bytes;
-}
 
 TEST(MalformedInput, SettingsFilesLoadAndSaveWithoutCrashing) {
   TempFolder root;
@@ -74,7 +69,7 @@ TEST(MalformedInput, SettingsFilesLoadAndSaveWithoutCrashing) {
   for (int round = 0; round < 1500; ++round) {
     WideString content = round % 3 == 0 ? mutator.RandomText(40) : mutator.Mutate(valid);
     // Half of the files as UTF-16 with mark, half as bytes in the ANSI code page.
-    std::string bytes = round % 2 ? AsUtf16File(content) : text::ToAnsi(content);
+    std::string bytes = round % 2 ? Utf16FileBytes(content) : text::ToAnsi(content);
     ASSERT_TRUE(WriteTestFile(path, bytes));
     IniFile jobIni;
     JobList jobs;

@@ -10,11 +10,6 @@ using namespace testing_support;
 
 namespace {
 
-std::string Utf16File(WideView text) {
-  std::string bytes = "\xFF\xFE";
-  bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-  return bytes;
-}
 
 class SettingsFileTest : public ::testing::Test {
  protected:
@@ -74,7 +69,7 @@ TEST_F(SettingsFileTest, UncheckedPairRoundTripsUnderItsRowNumber) {
   EXPECT_EQ(jobs[0].itemId, L"5");
   EXPECT_FALSE(jobs[0].checked);
   EXPECT_EQ(SaveJob(jobIni, path, jobs, options, status), 1u);
-  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[Settings]\r\nversion=1\r\nFlag=16\r\nSkipAttributes=6\r\n"
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\nFlag=16\r\nSkipAttributes=6\r\n"
                                           L"[Folders]\r\n0=E:\\Data<|>0D:\\Backup\r\n"));
 }
 
@@ -100,7 +95,7 @@ TEST_F(SettingsFileTest, RowsWithAnEmptySideAreSkippedWithoutReusingNumbers) {
   jobs.Add({L"C:\\three", L"D:\\three", L"", L"", L"", false});
   BackupOptions strict{BackupMode::kStrict, true, 2};
   EXPECT_EQ(SaveJob(jobIni, path, jobs, strict, status), 2u);
-  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[Settings]\r\nversion=1\r\nFlag=17\r\nSkipAttributes=2\r\n"
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\nFlag=17\r\nSkipAttributes=2\r\n"
                                           L"[Folders]\r\n0=C:\\one<|>D:\\one\r\n2=C:\\three<|>0D:\\three\r\n"));
   EXPECT_EQ(status.text, L"Loaded: job.brlk");
   EXPECT_EQ(status.tooltip, path);
@@ -125,7 +120,7 @@ TEST_F(SettingsFileTest, LoadingASecondFileWritesTheFirstOneBack) {
   Load(path, "[Settings]\r\nversion=1\r\n[Folders]\r\n\r\n0=C:\\a<|>D:\\b\r\n");
   ASSERT_TRUE(WriteTestFile(second, "[Settings]\r\nversion=1\r\n"));
   LoadJob(jobIni, second, jobs, options, status);
-  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=C:\\a<|>D:\\b\r\n"));
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=C:\\a<|>D:\\b\r\n"));
   EXPECT_TRUE(jobs.empty());
   EXPECT_EQ(status.text, L"Loaded: second.brlk");
 }
@@ -171,7 +166,7 @@ TEST_F(SettingsFileTest, VersionZeroFileIsUpgradedAndSavedAtOnce) {
   EXPECT_EQ(jobs[0].destination, L"D:\\B");
   EXPECT_FALSE(jobs[1].checked);
   // On disk before anything else was saved: the new lines only, and the version.
-  EXPECT_EQ(ReadTestFile(path), Utf16File(L"[Settings]\r\nFlag=16\r\nversion=1\r\n[Folders]\r\n0=E:\\A<|>D:\\B\r\n"
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nFlag=16\r\nversion=1\r\n[Folders]\r\n0=E:\\A<|>D:\\B\r\n"
                                           L"1=E:\\C<|>0D:\\D\r\n[Other]\r\nk=v\r\n"));
 }
 

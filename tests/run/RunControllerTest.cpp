@@ -28,15 +28,7 @@ class RunControllerTest : public ::testing::Test {
     jobs.Add(FolderPair{from, to, L"", L"", L"", checked});
   }
 
-  std::vector<WideString> LogMessages() {
-    std::vector<WideString> messages;
-    IniFile ini(log.path());
-    for (const auto& line : ini.lines()) {
-      size_t equals = line.find(L'=');
-      if (!line.empty() && line[0] != L'[' && equals != WideString::npos) messages.push_back(line.substr(equals + 1));
-    }
-    return messages;
-  }
+  std::vector<WideString> LogMessages() { return ReadLogMessages(log.path()); }
 
   bool Shown(WideView status) {
     for (const auto& shown : view.statuses) {

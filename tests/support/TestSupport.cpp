@@ -90,6 +90,24 @@ HeldOpenFile::HeldOpenFile(WideView path)
     : handle_(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
+std::string Utf16FileBytes(WideView text) {
+  std::string bytes = "\xFF\xFE";
+  bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+  return bytes;
+}
+
+std::vector<WideString> ReadLogMessages(WideView logPath) {
+  std::string bytes = ReadTestFile(logPath);
+  std::vector<WideString> messages;
+  if (bytes.size() < 2) return messages;
+  WideString content(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / sizeof(wchar_t));
+  for (const WideString& line : text::Split(content, L"\r\n")) {
+    size_t equals = line.find(L'=');
+    if (!line.empty() && line[0] != L'[' && equals != WideString::npos) messages.push_back(line.substr(equals + 1));
+  }
+  return messages;
+}
+
 bool IsWine() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -52,6 +53,11 @@ class HeldOpenFile {
  private:
   UniqueHandle handle_;
 };
+
+// The bytes of a file the INI store writes: UTF-16LE with its byte-order mark.
+[[nodiscard]] std::string Utf16FileBytes(WideView text);
+// The messages of an error log file, in file order (the values of its key lines).
+[[nodiscard]] std::vector<WideString> ReadLogMessages(WideView logPath);
 
 [[nodiscard]] bool IsWine();
 [[nodiscard]] FILETIME MakeFileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
