@@ -34,7 +34,7 @@ bool FtpClient::ReadReply(FtpReply& reply) {
     if (end == std::string::npos) {
       if (pending_.size() > kMaxLineLength) return false;
       char buffer[4096];
-      int got = control_.Receive(buffer, sizeof(buffer));
+      int got = ControlReceive(buffer, sizeof(buffer));
       if (got <= 0) return false;
       pending_.append(buffer, static_cast<size_t>(got));
       continue;
@@ -51,10 +51,56 @@ bool FtpClient::ReadReply(FtpReply& reply) {
   }
 }
 
+bool FtpClient::ControlSend(const std::string& text) {
+  return controlTls_ ? controlTls_->Send(control_, text.data(), text.size()) : control_.SendAll(text.data(), text.size());
+}
+
+int FtpClient::ControlReceive(char* buffer, size_t size) {
+  return controlTls_ ? controlTls_->Receive(control_, buffer, size) : control_.Receive(buffer, size);
+}
+
 bool FtpClient::Command(const std::string& line, FtpReply& reply) {
-  std::string sent = line + "\r\n";
-  if (!control_.SendAll(sent.data(), sent.size())) return false;
+  if (!ControlSend(line + "\r\n")) return false;
   return ReadReply(reply);
+}
+
+bool FtpClient::CertificateAccepted(TlsSession& session) {
+  if (session.PeerTrusted(options_.server)) return true;
+  std::string fingerprint = session.PeerFingerprint();
+  if (fingerprint.empty() || !options_.pins) {
+    failureReason_ = L"the server's certificate is not trusted";
+    return false;
+  }
+  std::string key = text::ToUtf8(options_.server) + ":" + std::to_string(options_.port);
+  auto known = options_.pins->Find(key);
+  if (!known) {
+    options_.pins->Remember(key, fingerprint);
+    return true;
+  }
+  if (*known == fingerprint) return true;
+  failureReason_ = text::FromUtf8("the server's certificate changed: SHA-256 " + fingerprint + " instead of " + *known);
+  return false;
+}
+
+bool FtpClient::StartTls() {
+  FtpReply reply;
+  if (!Command("AUTH TLS", reply)) return false;
+  if (!reply.IsCompletion() && (!Command("AUTH SSL", reply) || (reply.code != 234 && reply.code != 334))) {
+    failureReason_ = L"the server does not offer TLS";
+    return false;
+  }
+  if (!credentials_.Acquire()) {
+    failureReason_ = L"TLS is not available on this system";
+    return false;
+  }
+  auto session = std::make_unique<TlsSession>();
+  if (!session->Handshake(control_, credentials_, options_.server)) {
+    failureReason_ = L"the TLS handshake failed";
+    return false;
+  }
+  if (!CertificateAccepted(*session)) return false;
+  controlTls_ = std::move(session);
+  return true;
 }
 
 bool FtpClient::CommandExpect(const std::string& line, int expectedClass) {
@@ -68,6 +114,7 @@ bool FtpClient::Connect(const FtpConnectOptions& options) {
   Close();
   options_ = options;
   utf8_ = mlsd_ = epsvRefused_ = false;
+  failureReason_.clear();
   pending_.clear();
   if (!control_.Connect(text::ToUtf8(options.server), options.port, options.timeoutMs)) return false;
 
@@ -78,9 +125,17 @@ bool FtpClient::Connect(const FtpConnectOptions& options) {
   } while (reply.IsPreliminary());
   if (!reply.IsCompletion()) return false;
 
+  // With SSL asked for, the credentials go only over an encrypted connection, or not at all.
+  if (options.useTls && !StartTls()) return false;
+
   if (!Command("USER " + text::ToUtf8(options.user), reply)) return false;
   if (reply.IsIntermediate() && !Command("PASS " + text::ToUtf8(options.password), reply)) return false;
   if (!reply.IsCompletion()) return false;
+
+  if (options.useTls && (!CommandExpect("PBSZ 0", 2) || !CommandExpect("PROT P", 2))) {
+    failureReason_ = L"the server refuses protected data connections";
+    return false;
+  }
 
   FtpReply features;
   if (Command("FEAT", features)) {
@@ -99,9 +154,10 @@ void FtpClient::Close() {
   AbandonTransfer();
   if (control_.IsOpen()) {
     FtpReply ignored;
-    std::string quit = "QUIT\r\n";
-    if (control_.SendAll(quit.data(), quit.size())) (void)ReadReply(ignored);
+    if (ControlSend("QUIT\r\n")) (void)ReadReply(ignored);
+    if (controlTls_) controlTls_->SendCloseNotify(control_);
   }
+  controlTls_.reset();
   control_.Close();
 }
 
@@ -169,12 +225,23 @@ bool FtpClient::StartTransfer(const std::string& command) {
     if (!data_.IsOpen()) return false;
   }
   transferOpen_ = true;
+  if (controlTls_) {
+    // The data connection's handshake follows the 1xx reply, with the control connection's credentials.
+    dataTls_ = std::make_unique<TlsSession>();
+    if (!dataTls_->Handshake(data_, credentials_, options_.server)) {
+      AbandonTransfer();
+      return false;
+    }
+  }
   return true;
 }
 
 bool FtpClient::FinishTransfer() {
   if (!transferOpen_) return false;
   transferOpen_ = false;
+  // An upload's end is told with close_notify, so that the server knows the file is whole.
+  if (dataTls_ && uploading_) dataTls_->SendCloseNotify(data_);
+  dataTls_.reset();
   data_.Close();
   FtpReply reply;
   return ReadReply(reply) && reply.IsCompletion();
@@ -183,6 +250,7 @@ bool FtpClient::FinishTransfer() {
 void FtpClient::AbandonTransfer() {
   if (!transferOpen_) return;
   transferOpen_ = false;
+  dataTls_.reset();
   data_.Close();
   // The server answers the broken transfer (426 or 451, sometimes 226); read it so that the next
   // command meets its own reply.
@@ -194,7 +262,7 @@ bool FtpClient::ReadDataLines(std::vector<std::string>& lines) {
   std::string buffer;
   char chunk[16384];
   while (true) {
-    int got = data_.Receive(chunk, sizeof(chunk));
+    int got = dataTls_ ? dataTls_->Receive(data_, chunk, sizeof(chunk)) : data_.Receive(chunk, sizeof(chunk));
     if (got < 0) return false;
     if (got == 0) break;
     buffer.append(chunk, static_cast<size_t>(got));
@@ -218,6 +286,7 @@ bool FtpClient::List(WideView directory, std::vector<FtpFindRecord>& entries) {
   if (!ChangeDirectory(directory)) return false;
   std::vector<std::string> lines;
   bool listed = false;
+  uploading_ = false;
   if (mlsd_) {
     listed = StartTransfer("MLSD") && ReadDataLines(lines) && FinishTransfer();
   } else {
@@ -238,12 +307,22 @@ bool FtpClient::List(WideView directory, std::vector<FtpFindRecord>& entries) {
   return true;
 }
 
-bool FtpClient::OpenForReading(WideView path) { return StartTransfer("RETR " + Encode(path)); }
-bool FtpClient::OpenForWriting(WideView path) { return StartTransfer("STOR " + Encode(path)); }
+bool FtpClient::OpenForReading(WideView path) {
+  uploading_ = false;
+  return StartTransfer("RETR " + Encode(path));
+}
+
+bool FtpClient::OpenForWriting(WideView path) {
+  uploading_ = true;
+  return StartTransfer("STOR " + Encode(path));
+}
 
 int FtpClient::Read(void* buffer, size_t size) {
   if (!transferOpen_) return -1;
-  return data_.Receive(buffer, size);
+  return dataTls_ ? dataTls_->Receive(data_, buffer, size) : data_.Receive(buffer, size);
 }
 
-bool FtpClient::Write(const void* data, size_t size) { return transferOpen_ && data_.SendAll(data, size); }
+bool FtpClient::Write(const void* data, size_t size) {
+  if (!transferOpen_) return false;
+  return dataTls_ ? dataTls_->Send(data_, data, size) : data_.SendAll(data, size);
+}

@@ -6,9 +6,21 @@
 #include "ftp/FtpListing.h"
 #include "ftp/FtpReply.h"
 #include "ftp/Socket.h"
+#include "ftp/TlsSession.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+// Certificates the system does not trust, remembered by their SHA-256 fingerprint per server and port on
+// first use; a later connection must show the same one.
+class CertificatePins {
+ public:
+  virtual ~CertificatePins() = default;
+  [[nodiscard]] virtual std::optional<std::string> Find(const std::string& serverAndPort) = 0;
+  virtual void Remember(const std::string& serverAndPort, const std::string& fingerprint) = 0;
+};
 
 struct FtpConnectOptions {
   WideString server;
@@ -17,6 +29,8 @@ struct FtpConnectOptions {
   WideString password;
   bool passive = true;
   DWORD timeoutMs = 30000;
+  bool useTls = false;                // FTPS: AUTH TLS before the credentials, protected data connections
+  CertificatePins* pins = nullptr;    // where untrusted certificates are remembered; none: refuse them
 };
 
 class FtpClient {
@@ -57,6 +71,8 @@ class FtpClient {
   void AbandonTransfer();
 
   [[nodiscard]] const FtpReply& lastReply() const { return lastReply_; }
+  // Why the last Connect failed beyond what the server said (a refused TLS, a changed certificate).
+  [[nodiscard]] const WideString& failureReason() const { return failureReason_; }
   [[nodiscard]] bool usesUtf8() const { return utf8_; }
   [[nodiscard]] bool hasMlsd() const { return mlsd_; }
 
@@ -68,6 +84,10 @@ class FtpClient {
   [[nodiscard]] bool OpenDataConnection(Socket& listening);
   [[nodiscard]] bool StartTransfer(const std::string& command);
   [[nodiscard]] bool ReadDataLines(std::vector<std::string>& lines);
+  [[nodiscard]] bool StartTls();
+  [[nodiscard]] bool CertificateAccepted(TlsSession& session);
+  [[nodiscard]] bool ControlSend(const std::string& text);
+  [[nodiscard]] int ControlReceive(char* buffer, size_t size);
 
   Socket control_;
   Socket data_;
@@ -78,4 +98,9 @@ class FtpClient {
   bool mlsd_ = false;
   bool epsvRefused_ = false;
   bool transferOpen_ = false;
+  bool uploading_ = false;
+  TlsCredentials credentials_;
+  std::unique_ptr<TlsSession> controlTls_;
+  std::unique_ptr<TlsSession> dataTls_;
+  WideString failureReason_;
 };

@@ -143,10 +143,13 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
     side.client = std::make_unique<FtpClient>();
     FtpConnectOptions options{location->server, location->PortNumber(), location->userName, location->password,
                               location->UsesPassive(), kFtpTimeoutMs};
-    // Without TLS on the connection, a location that asks for SSL is never sent its password in clear.
-    bool connected = !location->UsesSsl() && side.client->Connect(options);
-    if (!connected) {
-      log_.Log(messages::kCouldNotConnect, location->server, messages::kAtPort, location->port);
+    options.useTls = location->UsesSsl();
+    options.pins = pins_;
+    if (!side.client->Connect(options)) {
+      // A refused TLS or a changed certificate is said after the usual text.
+      const WideString& reason = side.client->failureReason();
+      log_.Log(messages::kCouldNotConnect, location->server, messages::kAtPort,
+               reason.empty() ? location->port : text::Concat(location->port, L" (", reason, L")"));
       return JobOutcome::kSkipped;
     }
     side.root = location->remoteDirectory.empty() ? WideString(L"/") : location->remoteDirectory;

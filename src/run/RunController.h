@@ -8,6 +8,7 @@
 #include "run/ProgressView.h"
 #include "run/SystemPower.h"
 
+class CertificatePins;
 class FtpClient;
 
 enum class RunResult : int {
@@ -35,6 +36,10 @@ class RunController {
   RunController(RunState& state, ErrorLog& log, ProgressView& view, SystemPower& power, double osVersion)
       : state_(state), log_(log), view_(view), power_(power), osVersion_(osVersion) {}
 
+  // Where certificates of FTPS servers that the system does not trust are remembered; without it such
+  // servers are refused.
+  void SetCertificatePins(CertificatePins* pins) { pins_ = pins; }
+
   // Resets the state for a new run and takes the options.
   void Prepare(const BackupOptions& options);
   // Runs every checked row in order.
@@ -60,6 +65,7 @@ class RunController {
   double osVersion_;
   bool restoring_ = false;
   uint32_t lastPermille_ = UINT32_MAX;
+  CertificatePins* pins_ = nullptr;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
   uint64_t jobStartTick_ = 0;
   uint64_t nextElapsedMark_ = 0;  // milliseconds since the job started

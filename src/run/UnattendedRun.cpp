@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "jobs/SettingsFile.h"
+#include "run/IniCertificatePins.h"
 
 int ExitCodeOf(const RunSummary& summary) {
   if (summary.result == RunResult::kCancelled) return kExitCancelled;
@@ -21,6 +22,8 @@ int RunUnattended(Application& app) {
   HiddenProgressView view;
   WindowsPower power;
   RunController controller(app.runState(), app.errorLog(), view, power, app.osVersion());
+  IniCertificatePins pins(app.appIni());
+  controller.SetCertificatePins(&pins);
   controller.Prepare(options);
   return ExitCodeOf(controller.Run(jobs));
 }

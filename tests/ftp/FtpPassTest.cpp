@@ -7,6 +7,7 @@
 #include "base/FileSystem.h"
 #include "ini/IniFile.h"
 #include "jobs/FtpLocation.h"
+#include "run/IniCertificatePins.h"
 #include "run/UnattendedRun.h"
 
 #include "TestSupport.h"
@@ -129,19 +130,41 @@ TEST_F(FtpPassTest, CopiesBetweenTwoServerFolders) {
   EXPECT_EQ(ReadTestFile(remote + L"\\to\\f.txt"), "payload");
 }
 
+TEST_F(FtpPassTest, BacksUpOverFtpsAndRemembersTheCertificateInTheIniFile) {
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\secret.txt", "encrypted on the way"));
+  FtpLocation location{L"localhost", L"/" + name + L"/secure", L"brimlark", L"secret pass",
+                       text::DecimalUnsigned(server.tlsPort), L"3"};
+  WideString stored = MakeStoredForm(location).value_or(L"");
+  std::pair<WideString, WideString> target{stored, DisplayForm(stored, true).value_or(L"")};
+  AddPair(nullptr, source, &target, L"");
+  IniFile appIni;
+  appIni.Load(root / L"Brimlark.ini");
+  IniCertificatePins pins(appIni);
+  RunController controller(state, log, view, power, 6.1);
+  controller.SetCertificatePins(&pins);
+  controller.Prepare(BackupOptions{BackupMode::kCommon, false, 0});
+  EXPECT_EQ(ExitCodeOf(controller.Run(jobs)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\secure\\secret.txt"), "encrypted on the way");
+  IniFile saved(root / L"Brimlark.ini");
+  EXPECT_EQ(text::View(saved.GetString(L"Certificates", L"localhost:" + text::DecimalUnsigned(server.tlsPort), L"")).size(),
+            64u);
+}
+
 TEST_F(FtpPassTest, JobsThatCannotReachTheServerAreLoggedAndSkipped) {
   WideString local = root / L"local";
   ASSERT_TRUE(MakeTestFolder(local));
   auto missing = FtpSide(L"/" + name + L"/not there");
   auto wrongPassword = FtpSide(L"/" + name, L"2", L"wrong");
-  auto secure = FtpSide(L"/" + name, L"3");  // asks for SSL
+  auto secure = FtpSide(L"/" + name, L"3");  // asks for SSL from a server without it
   AddPair(&missing, L"", nullptr, local);
   AddPair(&wrongPassword, L"", nullptr, local);
   AddPair(&secure, L"", nullptr, local);
   RunSummary summary = Run(BackupMode::kStrict);
   EXPECT_EQ(summary.jobsSkipped, 3u);
   WideString connect = L"Could not connect to  127.0.0.1 at port " + text::DecimalUnsigned(server.port);
-  EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Source directory not found: " + missing.second, connect, connect}));
+  EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Source directory not found: " + missing.second, connect,
+                                                     connect + L" (the server does not offer TLS)"}));
   EXPECT_TRUE(Exists(local));  // a Strict job from a missing remote folder deletes nothing
 }
 

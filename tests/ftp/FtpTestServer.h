@@ -12,6 +12,7 @@
 struct FtpTestServer {
   uint16_t port = 0;
   WideString home;
+  uint16_t tlsPort = 0;  // a server that requires TLS, with a self-signed certificate for "localhost"
 
   static FtpTestServer Read() {
     FtpTestServer server;
@@ -23,8 +24,10 @@ struct FtpTestServer {
     size_t newline = content.find('\n');
     if (newline == std::string::npos) return server;
     server.port = static_cast<uint16_t>(std::stoi(content.substr(0, newline)));
-    std::string home = content.substr(newline + 1);
-    while (!home.empty() && home.back() == '\n') home.pop_back();
+    size_t second = content.find('\n', newline + 1);
+    if (second == std::string::npos) return server;
+    std::string home = content.substr(newline + 1, second - newline - 1);
+    server.tlsPort = static_cast<uint16_t>(std::atoi(content.c_str() + second + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
     return server;
   }

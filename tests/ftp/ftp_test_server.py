@@ -1,17 +1,18 @@
 #!/usr/bin/python3
-"""A real FTP server for the client tests: pyftpdlib on 127.0.0.1 with an ephemeral port.
-Usage: ftp_test_server.py <state file> <home folder>. Writes "port\nhome\n" to the state file once it
-listens, then serves until killed."""
+"""Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports, one plain and one that
+requires TLS on the control and data connections.
+Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
+"port\nhome\ntls port\n" to the state file once both listen, then serves until killed."""
 import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
 def main():
-    state_file, home = sys.argv[1], sys.argv[2]
+    state_file, home, certificate, key = sys.argv[1:5]
     os.makedirs(home, exist_ok=True)
     authorizer = DummyAuthorizer()
     authorizer.add_user("brimlark", "secret pass", home, perm="elradfmwMT")
@@ -20,8 +21,19 @@ def main():
     handler.passive_ports = None
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]
+
+    class SecureHandler(TLS_FTPHandler):
+        pass
+
+    SecureHandler.authorizer = authorizer
+    SecureHandler.certfile = certificate
+    SecureHandler.keyfile = key
+    SecureHandler.tls_control_required = True
+    SecureHandler.tls_data_required = True
+    secure = FTPServer(("127.0.0.1", 0), SecureHandler, ioloop=server.ioloop)
+    tls_port = secure.socket.getsockname()[1]
     with open(state_file + ".tmp", "w") as f:
-        f.write(f"{port}\n{home}\n")
+        f.write(f"{port}\n{home}\n{tls_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 
