@@ -48,6 +48,8 @@ class Side {
   [[nodiscard]] virtual bool Write(const void* data, size_t size) = 0;
   [[nodiscard]] virtual bool FinishWrite(const Entry& source) = 0;
   virtual void AbandonWrite() = 0;
+  // True when a remote side's connection is gone; nothing more can be asked of it.
+  [[nodiscard]] virtual bool ConnectionLost() const { return false; }
 };
 
 class LocalSide final : public Side {
@@ -169,11 +171,14 @@ class RemoteSide final : public Side {
     return client_.OpenForWriting(written_);
   }
   bool Write(const void* data, size_t size) override { return client_.Write(data, size); }
-  bool FinishWrite(const Entry&) override {
+  bool FinishWrite(const Entry& source) override {
     if (!client_.FinishTransfer()) {
       (void)client_.DeleteRemoteFile(written_);
       return false;
     }
+    // The copy takes the source's time where the server allows it, so that later runs compare like
+    // with like instead of sending the file again (or back and forth in Sync).
+    (void)client_.SetModificationTime(written_, source.lastWrite);
     if (written_ == target_) return true;
     if (client_.Rename(written_, target_)) return true;
     // Servers that refuse to rename over an existing file: the new copy is complete, so the old one goes.
@@ -185,6 +190,7 @@ class RemoteSide final : public Side {
     client_.AbandonTransfer();
     (void)client_.DeleteRemoteFile(written_);
   }
+  bool ConnectionLost() const override { return !client_.IsConnected(); }
 
  private:
   FtpClient& client_;
@@ -241,6 +247,11 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
     std::vector<Entry> otherEntries;
     othersListed = target_.List(target, otherEntries);
     for (auto& other : otherEntries) others.emplace(text::ToLower(other.name), std::move(other));
+  }
+  // A deletion pass that cannot ask the other side any more stops: nothing may be deleted on a guess.
+  if (rules_.deletionPass && !othersListed && (target_.ConnectionLost() || source_.ConnectionLost())) {
+    Fail(messages::kSourceDirectoryNotFound, target);
+    return false;
   }
 
   std::vector<const Entry*> laterFolders;

@@ -1,5 +1,6 @@
 #include "ftp/FtpClient.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -32,10 +33,14 @@ bool FtpClient::ReadReply(FtpReply& reply) {
   while (true) {
     size_t end = pending_.find('\n');
     if (end == std::string::npos) {
-      if (pending_.size() > kMaxLineLength) return false;
       char buffer[4096];
-      int got = ControlReceive(buffer, sizeof(buffer));
-      if (got <= 0) return false;
+      int got = pending_.size() > kMaxLineLength ? -1 : ControlReceive(buffer, sizeof(buffer));
+      if (got <= 0) {
+        // A connection that broke or timed out carries no further command.
+        controlTls_.reset();
+        control_.Close();
+        return false;
+      }
       pending_.append(buffer, static_cast<size_t>(got));
       continue;
     }
@@ -46,6 +51,10 @@ bool FtpClient::ReadReply(FtpReply& reply) {
     if (complete) {
       reply = assembler.Take();
       lastReply_ = reply;
+      if (reply.ConnectionClosing()) {
+        controlTls_.reset();
+        control_.Close();
+      }
       return reply.code != 0;
     }
   }
@@ -113,7 +122,7 @@ std::string FtpClient::Encode(WideView path) const { return utf8_ ? text::ToUtf8
 bool FtpClient::Connect(const FtpConnectOptions& options) {
   Close();
   options_ = options;
-  utf8_ = mlsd_ = epsvRefused_ = false;
+  utf8_ = mlsd_ = mfmt_ = epsvRefused_ = false;
   failureReason_.clear();
   pending_.clear();
   if (!control_.Connect(text::ToUtf8(options.server), options.port, options.timeoutMs)) return false;
@@ -141,6 +150,7 @@ bool FtpClient::Connect(const FtpConnectOptions& options) {
   if (Command("FEAT", features)) {
     auto list = ParseFeatures(features);
     mlsd_ = HasFeature(list, "MLST");
+    mfmt_ = HasFeature(list, "MFMT");
     // Only where the server offers UTF-8 is it asked for; a refusal is no reason to give up.
     if (HasFeature(list, "UTF8")) {
       FtpReply ignored;
@@ -179,6 +189,15 @@ bool FtpClient::ChangeDirectory(WideView directory) { return CommandExpect("CWD 
 bool FtpClient::MakeDirectory(WideView directory) { return CommandExpect("MKD " + Encode(directory), 2); }
 bool FtpClient::RemoveRemoteDirectory(WideView directory) { return CommandExpect("RMD " + Encode(directory), 2); }
 bool FtpClient::DeleteRemoteFile(WideView path) { return CommandExpect("DELE " + Encode(path), 2); }
+
+bool FtpClient::SetModificationTime(WideView path, const FILETIME& utcTime) {
+  SYSTEMTIME time{};
+  if (!mfmt_ || !FileTimeToSystemTime(&utcTime, &time)) return false;
+  char stamp[20];
+  snprintf(stamp, sizeof(stamp), "%04u%02u%02u%02u%02u%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
+           time.wMinute, time.wSecond);
+  return CommandExpect(std::string("MFMT ") + stamp + " " + Encode(path), 2);
+}
 
 bool FtpClient::Rename(WideView from, WideView to) {
   return CommandExpect("RNFR " + Encode(from), 3) && CommandExpect("RNTO " + Encode(to), 2);

@@ -70,6 +70,12 @@ class FtpClient {
   [[nodiscard]] bool FinishTransfer();
   void AbandonTransfer();
 
+  // Sets a file's modification time (UTC) where the server offers MFMT; false otherwise.
+  [[nodiscard]] bool SetModificationTime(WideView path, const FILETIME& utcTime);
+  [[nodiscard]] bool hasMfmt() const { return mfmt_; }
+  // False once the control connection broke, timed out or the server announced its end (421).
+  [[nodiscard]] bool IsConnected() const { return control_.IsOpen(); }
+
   [[nodiscard]] const FtpReply& lastReply() const { return lastReply_; }
   // Why the last Connect failed beyond what the server said (a refused TLS, a changed certificate).
   [[nodiscard]] const WideString& failureReason() const { return failureReason_; }
@@ -96,6 +102,7 @@ class FtpClient {
   FtpConnectOptions options_;
   bool utf8_ = false;
   bool mlsd_ = false;
+  bool mfmt_ = false;
   bool epsvRefused_ = false;
   bool transferOpen_ = false;
   bool uploading_ = false;

@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
-// The client credentials, shared by the control connection and its data connections so that servers
-// that require the data connection to continue the control connection's session can see that.
+// The client credentials, shared by the control connection and its data connections (with the same
+// target name) so that servers requiring the data connection to resume the control connection's TLS
+// session are satisfied on Windows. Wine's SChannel never resumes sessions, so such servers cannot be
+// tested here.
 class TlsCredentials {
  public:
   TlsCredentials() = default;

@@ -75,6 +75,12 @@ TEST(ListLine, UnixFormat) {
   EXPECT_EQ(link->name, L"latest");
   EXPECT_TRUE(link->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 
+  // An arrow inside the name of a file that is no link belongs to the name.
+  auto arrow = ParseListLine("-rw-r--r-- 1 owner group 5 Jan  5 09:00 a -> b.txt", 2024, 6);
+  ASSERT_TRUE(arrow);
+  EXPECT_EQ(arrow->name, L"a -> b.txt");
+  EXPECT_FALSE(arrow->attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+
   auto large = ParseListLine("-rw-r--r-- 1 owner group 6442450944 Jan  5  2024 big.iso", 2024, 6);
   ASSERT_TRUE(large);
   EXPECT_EQ(large->size, 6442450944u);

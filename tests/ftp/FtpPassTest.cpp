@@ -5,6 +5,8 @@
 #include "FtpTestServer.h"
 #include "RunTestSupport.h"
 #include "base/FileSystem.h"
+#include "engine/LocalPass.h"
+#include "ftp/FtpClient.h"
 #include "ini/IniFile.h"
 #include "jobs/FtpLocation.h"
 #include "run/IniCertificatePins.h"
@@ -89,6 +91,55 @@ TEST_F(FtpPassTest, UploadsATreeAndSkipsItWithTheUpdateMethod) {
   // Without the update method the existing copy is replaced.
   EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon, false)), kExitSuccess);
   EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "alpha");
+}
+
+TEST_F(FtpPassTest, UploadsCarryTheSourceTimeAndNearNamesakesStayApart) {
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\a b c.txt", FileSpec("spaced", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\a  b c.txt", "near namesake"));
+  auto target = FtpSide(L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon, true)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a b c.txt"), "spaced");
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a  b c.txt"), "near namesake");
+  // The server took the source's time (MFMT), so the next comparing run sends nothing.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW((remote + L"\\backup\\a b c.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &kOld), 0);
+}
+
+TEST_F(FtpPassTest, RestoreAndSyncWithAServerFolder) {
+  WideString local = root / L"local";
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\saved.txt", FileSpec("from the server", 0, kOld)));
+  ASSERT_TRUE(MakeTestFolder(local));
+  auto server = FtpSide(L"/" + name + L"/backup");
+  AddPair(nullptr, local, &server, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kRestore)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(local + L"\\saved.txt"), "from the server");
+
+  ASSERT_TRUE(WriteTestFile(local + L"\\only-local.txt", "local"));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\only-remote.txt", "remote"));
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kSync)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\only-local.txt"), "local");
+  EXPECT_EQ(ReadTestFile(local + L"\\only-remote.txt"), "remote");
+  EXPECT_EQ(ReadTestFile(local + L"\\saved.txt"), "from the server");
+}
+
+TEST_F(FtpPassTest, ALostConnectionDeletesNothing) {
+  // The deletion pass of a Strict job to a server walks the local side against the server; here the
+  // connection is gone before it starts.
+  WideString local = root / L"backup";
+  ASSERT_TRUE(WriteTestFile(local + L"\\precious.txt", "p"));
+  FtpClient gone;  // never connected
+  state.ResetForJob();
+  state.runFlags = kRunStrict;
+  state.sourceRoot = local;
+  state.targetRoot = L"/" + name;
+  state.targetConnection = &gone;
+  state.transferKind = TransferKind::kLocalToFtp;
+  RunTransferPass(state, log);
+  EXPECT_EQ(ReadTestFile(local + L"\\precious.txt"), "p");
+  EXPECT_EQ(state.failureCount, 1u);
 }
 
 TEST_F(FtpPassTest, DownloadsWithTheRemoteTimes) {
