@@ -5,6 +5,8 @@ Data sets:
   (a) 4 files of 256 MiB                 ours, Wine xcopy, cp -a, rsync -a, dd bs=2M
   (b) 20,000 files of 1-8 KiB in 200 folders   ours, Wine xcopy, cp -a, rsync -a
   (c) a rerun of (b) where nothing changed, with the update method   ours, xcopy /D, rsync -a
+  (d) FTP: upload and download of 2,000 small files and of one 256 MiB file through our client against a
+      local pyftpdlib server, beside Debian's lftp (mirror -R / mirror)
 Also: the fixed cost of starting a Wine process, and our peak memory for 1,000 and 100,000 files.
 Every tool copies into a fresh target each round (removing the target is not timed); tools take turns
 within a round so that the machine's state affects all of them alike.
@@ -57,11 +59,11 @@ def make_small_tree(folder, files, folders, seed=5):
                 out.write(payload[: rng.randint(1024, 8192)])
 
 
-def write_job(path, source, target, flag):
+def write_job(path, source_text, target_text, flag):
     """Writes the settings file as the program itself keeps it (UTF-16LE with its mark), and only when it
     changes, so that a run measures the backup and not the one-time conversion of a hand-written file."""
     text = ("[Settings]\r\nversion=1\r\nFlag=%d\r\nSkipAttributes=0\r\n[Folders]\r\n0=%s<|>%s\r\n"
-            % (flag, windows_path(source), windows_path(target)))
+            % (flag, source_text, target_text))
     data = b"\xff\xfe" + text.encode("utf-16-le")
     if os.path.exists(path):
         with open(path, "rb") as f:
@@ -79,9 +81,9 @@ class Bench:
         os.makedirs(os.path.dirname(self.exe), exist_ok=True)
         shutil.copy(exe, self.exe)
 
-    def ours(self, source, target, update):
+    def ours(self, source, target, update, source_text=None, target_text=None):
         job = os.path.join(self.work, "app", os.path.basename(target) + ".brlk")
-        write_job(job, source, target, 16 if update else 0)
+        write_job(job, source_text or windows_path(source), target_text or windows_path(target), 16 if update else 0)
         return [WINE, self.exe, "/Quiet", "/NoUpdate", windows_path(job)]
 
     def xcopy(self, source, target, update):
@@ -124,11 +126,63 @@ def peak_memory_kib(command):
     return int(result.stderr.strip().splitlines()[-1])
 
 
+def stored_form(tool, port, directory):
+    result = subprocess.run([WINE, tool, "127.0.0.1", directory, "brimlark", "secret pass", str(port), "2"],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, text=True)
+    return result.stdout.strip()
+
+
+def ftp_section(bench, work, tool, server_script):
+    state_dir = os.path.join(work, "ftp-server")
+    subprocess.run([server_script, "start", state_dir], check=True, stdout=subprocess.DEVNULL)
+    try:
+        with open(os.path.join(state_dir, "state")) as f:
+            port = int(f.readline())
+            home = f.readline().strip()
+        lftp_login = ["lftp", "-u", "brimlark,secret pass", "-p", str(port)]
+
+        def lftp(commands):
+            return lftp_login + ["-e", "set ftp:passive-mode on; " + commands + "; quit", "127.0.0.1"]
+
+        results = {}
+        for label, make in (("2,000 files of 1-8 KiB", lambda d: make_small_tree(d, 2000, 20)),
+                            ("one 256 MiB file", lambda d: make_one_large(d))):
+            source = os.path.join(work, "ftp-source")
+            make(source)
+            def up_ours(t):
+                remote = "/up-ours"
+                shutil.rmtree(os.path.join(home, "up-ours"), ignore_errors=True)
+                return bench.ours(source, t, False, target_text=stored_form(tool, port, remote))
+            def up_lftp(t):
+                shutil.rmtree(os.path.join(home, "up-lftp"), ignore_errors=True)
+                return lftp(f"mirror -R --no-perms {source} /up-lftp")
+            upload = bench.measure(f"(d) FTP upload, {label}", [("ours", up_ours), ("lftp mirror -R", up_lftp)])
+            download = bench.measure(f"(d) FTP download, {label}", [
+                ("ours", lambda t: bench.ours(t, t, False, source_text=stored_form(tool, port, "/up-ours"))),
+                ("lftp mirror", lambda t: lftp(f"mirror --no-perms /up-lftp {t}")),
+            ])
+            results[label] = (upload, download)
+            shutil.rmtree(source)
+        return results
+    finally:
+        subprocess.run([server_script, "stop", state_dir], stdout=subprocess.DEVNULL)
+
+
+def make_one_large(folder):
+    os.makedirs(folder, exist_ok=True)
+    block = os.urandom(1 << 20)
+    with open(os.path.join(folder, "large.bin"), "wb") as f:
+        for _ in range(256):
+            f.write(block)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--stored-form-tool", required=True)
+    parser.add_argument("--ftp-server-script", required=True)
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     if os.path.exists(work):
@@ -181,6 +235,8 @@ def main():
     print(f"\nPeak memory (maximum resident set of the Wine process): 1,000 files {memory[1000]} KiB, "
           f"100,000 files {memory[100000]} KiB, ratio {memory[100000] / memory[1000]:.2f}")
 
+    ftp = ftp_section(bench, work, os.path.abspath(args.stored_form_tool), args.ftp_server_script)
+
     m = {name: {label: statistics.median(v) for label, v in t.items()}
          for name, t in (("a", times_a), ("b", times_b), ("c", times_c))}
     print("\nGoals (medians):")
@@ -189,6 +245,10 @@ def main():
     print(f"  (b) vs Wine xcopy: {m['b']['Wine xcopy'] / m['b']['ours']:.2f} x (goal >= 1.5)")
     print(f"  (c) vs Wine xcopy /D: {m['c']['Wine xcopy /D'] / m['c']['ours']:.2f} x (goal >= 6)")
     print(f"  memory 100k / 1k: {memory[100000] / memory[1000]:.2f} (goal <= 1.2)")
+    for label, (upload, download) in ftp.items():
+        up = statistics.median(upload["lftp mirror -R"]) / statistics.median(upload["ours"])
+        down = statistics.median(download["lftp mirror"]) / statistics.median(download["ours"])
+        print(f"  (d) FTP {label}: upload {up:.2f} x lftp, download {down:.2f} x lftp (goal >= 0.9 on both)")
     shutil.rmtree(work)
 
 

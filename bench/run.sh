@@ -6,10 +6,11 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 source scripts/wine-env.sh
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target Brimlark >/dev/null
+cmake --build --preset win64 --target Brimlark make_stored_form >/dev/null
 ensure_wine_prefix
 "$wineserver" -p >/dev/null 2>&1 </dev/null || true  # already running is fine
 "$wine" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 /usr/bin/python3 bench/bench.py --exe build/win64/bin/Brimlark.exe --work "${BRIMLARK_BENCH_DIR:-$PWD/build/bench}" \
-  --rounds "${1:-3}"
+  --rounds "${1:-3}" --stored-form-tool build/win64/bin/make_stored_form.exe \
+  --ftp-server-script "$PWD/scripts/ftp-test-server.sh"
