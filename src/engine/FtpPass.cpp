@@ -42,7 +42,9 @@ class Side {
   virtual void Delete(const WideString& path, bool isFolder) = 0;
   [[nodiscard]] virtual bool OpenRead(const WideString& path) = 0;
   [[nodiscard]] virtual int Read(void* buffer, size_t size) = 0;  // -1 on failure
-  virtual void CloseRead() = 0;
+  // True when the source confirms that the whole file was read: a server that cut the data connection
+  // looks like the end of the file until its reply says otherwise.
+  virtual bool CloseRead() = 0;
   // exists: an earlier copy stands at path and must survive until the new one is complete.
   [[nodiscard]] virtual bool OpenWrite(const WideString& path, bool exists) = 0;
   [[nodiscard]] virtual bool Write(const void* data, size_t size) = 0;
@@ -84,7 +86,10 @@ class LocalSide final : public Side {
     if (!ReadFile(reading_.handle(), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
     return static_cast<int>(got);
   }
-  void CloseRead() override { reading_.Close(); }
+  bool CloseRead() override {
+    reading_.Close();
+    return true;
+  }
 
   bool OpenWrite(const WideString& path, bool exists) override {
     target_ = path;
@@ -161,9 +166,7 @@ class RemoteSide final : public Side {
 
   bool OpenRead(const WideString& path) override { return client_.OpenForReading(path); }
   int Read(void* buffer, size_t size) override { return client_.Read(buffer, size); }
-  void CloseRead() override {
-    if (!client_.FinishTransfer()) client_.AbandonTransfer();
-  }
+  bool CloseRead() override { return client_.FinishTransfer(); }
 
   bool OpenWrite(const WideString& path, bool exists) override {
     target_ = path;
@@ -326,7 +329,7 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
     return true;
   }
   if (!target_.OpenWrite(targetPath, targetExists)) {
-    source_.CloseRead();
+    (void)source_.CloseRead();
     Fail(target_.IsRemote() ? messages::kCouldNotOpenFtpForWriting : messages::kCouldNotOpenLocalForWriting,
          targetPath);
     return true;
@@ -344,7 +347,11 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
       break;
     }
     if (got == 0) {
-      source_.CloseRead();
+      if (!source_.CloseRead()) {
+        Fail(readFailure, sourcePath);
+        target_.AbandonWrite();
+        return true;
+      }
       if (!target_.FinishWrite(entry)) Fail(writeFailure, targetPath);
       return !state_.CancelRequested();
     }
@@ -354,12 +361,12 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
     }
     state_.AddBytes(static_cast<uint64_t>(got));
     if (state_.ShouldStop()) {
-      source_.CloseRead();
+      (void)source_.CloseRead();
       target_.AbandonWrite();
       return false;
     }
   }
-  source_.CloseRead();
+  (void)source_.CloseRead();
   target_.AbandonWrite();
   return true;
 }

@@ -172,6 +172,36 @@ TEST_F(FtpPassTest, StrictDeletesWhatTheSourceLacksOnTheServer) {
   EXPECT_TRUE(Exists(remote + L"\\backup\\full folder"));  // a server removes only empty folders
 }
 
+TEST_F(FtpPassTest, StrictFromTheServerDeletesLocalEntriesTheServerLacks) {
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\keep.txt", "k"));
+  WideString local = root / L"backup";
+  ASSERT_TRUE(WriteTestFile(local + L"\\stale.txt", "s"));
+  ASSERT_TRUE(WriteTestFile(local + L"\\stale folder\\x.txt", "x"));
+  auto source = FtpSide(L"/" + name + L"/data");
+  AddPair(&source, L"", nullptr, local);
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kStrict)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(local + L"\\keep.txt"), "k");
+  EXPECT_FALSE(Exists(local + L"\\stale.txt"));
+  EXPECT_FALSE(Exists(local + L"\\stale folder"));
+}
+
+TEST_F(FtpPassTest, ADataConnectionCutMidTransferIsAFailureAndKeepsThePreviousCopy) {
+  ASSERT_NE(server.breakingPort, 0);
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\big.bin", std::string(4 << 20, 'n')));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\small.txt", "small"));
+  WideString local = root / L"backup";
+  ASSERT_TRUE(WriteTestFile(local + L"\\big.bin", "previous copy"));
+  // This server cuts every download after 64 KiB.
+  auto source = FtpSide(L"/" + name + L"/data", L"2", L"secret pass", server.breakingPort);
+  AddPair(&source, L"", nullptr, local);
+  RunSummary summary = Run(BackupMode::kCommon);
+  EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
+  EXPECT_TRUE(ReadTestFile(local + L"\\big.bin") == "previous copy");  // not 4 MiB of output on failure
+  EXPECT_FALSE(Exists(local + L"\\big.bin.~brlk-part"));
+  EXPECT_EQ(ReadTestFile(local + L"\\small.txt"), "small");  // the run went on
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name + L"/data/big.bin"});
+}
+
 TEST_F(FtpPassTest, CopiesBetweenTwoServerFolders) {
   ASSERT_TRUE(WriteTestFile(remote + L"\\from\\f.txt", "payload"));
   auto source = FtpSide(L"/" + name + L"/from");

@@ -12,7 +12,8 @@
 struct FtpTestServer {
   uint16_t port = 0;
   WideString home;
-  uint16_t tlsPort = 0;  // a server that requires TLS, with a self-signed certificate for "localhost"
+  uint16_t tlsPort = 0;       // a server that requires TLS, with a self-signed certificate for "localhost"
+  uint16_t breakingPort = 0;  // a server that cuts every download after 64 KiB
 
   static FtpTestServer Read() {
     FtpTestServer server;
@@ -28,6 +29,8 @@ struct FtpTestServer {
     if (second == std::string::npos) return server;
     std::string home = content.substr(newline + 1, second - newline - 1);
     server.tlsPort = static_cast<uint16_t>(std::atoi(content.c_str() + second + 1));
+    size_t third = content.find('\n', second + 1);
+    if (third != std::string::npos) server.breakingPort = static_cast<uint16_t>(std::atoi(content.c_str() + third + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
     return server;
   }

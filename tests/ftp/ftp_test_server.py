@@ -1,13 +1,13 @@
 #!/usr/bin/python3
-"""Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports, one plain and one that
-requires TLS on the control and data connections.
+"""Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports: one plain, one that
+requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
-"port\nhome\ntls port\n" to the state file once both listen, then serves until killed."""
+"port\nhome\ntls port\nbreaking port\n" to the state file once all listen, then serves until killed."""
 import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -32,8 +32,29 @@ def main():
     SecureHandler.tls_data_required = True
     secure = FTPServer(("127.0.0.1", 0), SecureHandler, ioloop=server.ioloop)
     tls_port = secure.socket.getsockname()[1]
+
+    class CuttingDTP(DTPHandler):
+        """Closes an outgoing data connection once 64 KiB have gone out, as a failing server would."""
+
+        def send(self, data):
+            sent = super().send(data)
+            self.sent_so_far = getattr(self, "sent_so_far", 0) + (sent or 0)
+            if not self.receive and self.sent_so_far >= 65536:
+                cmd_channel = self.cmd_channel
+                self.close()
+                cmd_channel.respond("426 Connection closed; transfer aborted.")
+            return sent
+
+    class CuttingHandler(FTPHandler):
+        pass
+
+    CuttingHandler.authorizer = authorizer
+    CuttingHandler.dtp_handler = CuttingDTP
+    CuttingHandler.use_sendfile = False  # the cut happens in send()
+    cutting = FTPServer(("127.0.0.1", 0), CuttingHandler, ioloop=server.ioloop)
+    breaking_port = cutting.socket.getsockname()[1]
     with open(state_file + ".tmp", "w") as f:
-        f.write(f"{port}\n{home}\n{tls_port}\n")
+        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 
