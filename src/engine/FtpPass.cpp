@@ -246,7 +246,10 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
 
   std::unordered_map<WideString, Entry> others;
   bool othersListed = false;
-  if (rules_.compare || rules_.deletionPass) {
+  // The other side is listed once per folder in every pass: comparisons and the deletion pass need it,
+  // and a copy needs to know whether an earlier copy must be protected (written beside it and renamed)
+  // or the name is free (written in place, which on a server saves a rename per file).
+  {
     std::vector<Entry> otherEntries;
     othersListed = target_.List(target, otherEntries);
     for (auto& other : otherEntries) others.emplace(text::ToLower(other.name), std::move(other));
