@@ -39,11 +39,19 @@ def main():
         def send(self, data):
             sent = super().send(data)
             self.sent_so_far = getattr(self, "sent_so_far", 0) + (sent or 0)
-            if not self.receive and self.sent_so_far >= 65536:
-                cmd_channel = self.cmd_channel
-                self.close()
-                cmd_channel.respond("426 Connection closed; transfer aborted.")
+            if not self.receive and self.sent_so_far >= 65536 and not getattr(self, "cut_planned", False):
+                # Cut from the event loop, not from inside the send in progress, so that exactly one
+                # reply (426) follows.
+                self.cut_planned = True
+                self.ioloop.call_later(0, self.cut)
             return sent
+
+        def cut(self):
+            if self._closed:
+                return
+            cmd_channel = self.cmd_channel
+            self.close()
+            cmd_channel.respond("426 Connection closed; transfer aborted.")
 
     class CuttingHandler(FTPHandler):
         pass
