@@ -10,6 +10,10 @@
 
 namespace {
 
+// Settings files hold a few hundred lines; anything larger is not one, and reading it whole could exhaust
+// the memory of a 32-bit process.
+constexpr int64_t kMaxFileSize = 16 << 20;
+
 // A line matches key when it begins with the key (first character exact, the rest in any case) and only
 // spaces and tabs stand between the key and the first "=".
 bool LineMatchesKey(const WideString& line, WideView key) {
@@ -54,31 +58,40 @@ IniFile::IniFile(WideView path) : IniFile() { Load(path, false); }
 IniFile::~IniFile() { AutoSaveNow(); }
 
 void IniFile::AutoSaveNow() {
-  if (!autoSave_ || loadFailedOnExistingFile_ || path_.empty()) return;
-  Save();
+  if (autoSave_) Save();
 }
 
 bool IniFile::Load(WideView path, bool saveFirst) {
   // Reloading the very file the store came from must not first overwrite what is on disk now (another
   // program may have changed it) with the older copy in memory, unless the memory holds unsaved changes.
   bool reloadingSameFile = text::EqualsNoCase(path_, path) && !modified_;
-  if ((saveFirst || autoSave_) && !reloadingSameFile) {
-    if (!loadFailedOnExistingFile_ && !path_.empty()) Save();
-  }
+  if ((saveFirst || autoSave_) && !reloadingSameFile) Save();
   lines_.clear();
   path_ = WideString(path);
   loadFailedOnExistingFile_ = false;
+  textHeldZero_ = false;
   modified_ = false;
 
-  WideString content;
+  // A file that is there but gave no text must not be replaced by an empty store. Only a file that is
+  // definitely missing, empty or nothing but a mark may be created or filled by a later save.
   TextFile file;
-  if (!file.Open(path, TextFile::kReadOnly) || file.ReadAllText(content) == 0) {
-    // A file that is there and has content, but gave no text, must not be replaced by an empty store.
-    DWORD error = file.IsOpen() ? ERROR_SUCCESS : file.lastError();
-    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    loadFailedOnExistingFile_ = !missing && IsExistingFile(path) && FileSize(path) > 3;
+  if (!file.Open(path, TextFile::kReadOnly)) {
+    DWORD error = file.lastError();
+    loadFailedOnExistingFile_ = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
     return false;
   }
+  int64_t size = file.Size();
+  int64_t textStart = file.Seek(0, FILE_CURRENT);
+  if (size < 0 || textStart < 0 || size > kMaxFileSize) {
+    loadFailedOnExistingFile_ = true;
+    return false;
+  }
+  WideString content;
+  if (file.ReadAllText(content) == 0) {
+    loadFailedOnExistingFile_ = size > textStart;
+    return false;
+  }
+  textHeldZero_ = content.find(L'\0') != WideString::npos;
 
   // Split at CR LF; a text with LF alone (and no CR LF) is split at LF. Bare CR never splits, and in a
   // text with mixed line ends a lone LF stays inside its line, so saving gives back the same bytes.
@@ -205,7 +218,17 @@ bool IniFile::GetKeyValueAt(size_t lineNumber, WideString& key, WideString& valu
   return true;
 }
 
+bool IniFile::SetKeyValueAt(size_t lineNumber, WideView key, WideView value) {
+  if (lineNumber == 0 || lineNumber > lines_.size() || key.empty()) return false;
+  lines_[lineNumber - 1] = text::Concat(key, L"=", value);
+  modified_ = true;
+  return true;
+}
+
 bool IniFile::Save(std::optional<WideView> path) {
+  // Writing back a store that did not read its file fully would replace that file with what little was
+  // understood of it; only a save to a path the caller names may do that.
+  if (!path && writeBackRefused()) return false;
   if (path) path_ = WideString(*path);
   if (path_.empty()) return false;
   WideString content = BuildFileText(lines_);
@@ -214,6 +237,7 @@ bool IniFile::Save(std::optional<WideView> path) {
   // to disk (stores save themselves at every exit).
   if (!content.empty() && HoldsExactly(path_, content)) {
     loadFailedOnExistingFile_ = false;
+    textHeldZero_ = false;
     modified_ = false;
     return true;
   }
@@ -249,6 +273,7 @@ bool IniFile::Save(std::optional<WideView> path) {
     return false;
   }
   loadFailedOnExistingFile_ = false;
+  textHeldZero_ = false;
   modified_ = false;
   return written > 0;
 }

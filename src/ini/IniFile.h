@@ -22,7 +22,8 @@ class IniFile {
   IniFile& operator=(const IniFile&) = delete;
 
   // Replaces the content with the file's lines; true when any text was read. The path is kept even
-  // when the file cannot be read, so that a later Save creates it.
+  // when the file cannot be read, so that a later Save creates it (or, for a file that is there but
+  // could not be read, a Save to a path named by the caller replaces it).
   bool Load(WideView path, bool saveFirst = false);
 
   // Points into the stored line (valid until the store next changes), or returns defaultValue.
@@ -38,18 +39,27 @@ class IniFile {
   // 1-based number of the next key line among the lines [from, to) (to 0 = all), or 0.
   [[nodiscard]] size_t NextKeyLine(size_t from, size_t to) const;
   [[nodiscard]] bool GetKeyValueAt(size_t lineNumber, WideString& key, WideString& value) const;
+  // Replaces the line with the 1-based number by "key=value" where it stands; false when there is no
+  // such line or key is empty.
+  bool SetKeyValueAt(size_t lineNumber, WideView key, WideView value);
 
   // Writes the store to path (which becomes its path), or to its own path when none is given. True when
-  // text was written. The previous file is replaced only once the new one is complete.
+  // text was written. The previous file is replaced only once the new one is complete. While
+  // writeBackRefused(), only a path given here is written.
   bool Save(std::optional<WideView> path = std::nullopt);
 
   void SetAutoSave(bool on) { autoSave_ = on; }
   [[nodiscard]] bool autoSave() const { return autoSave_; }
   [[nodiscard]] const WideString& path() const { return path_; }
   [[nodiscard]] const std::vector<WideString>& lines() const { return lines_; }
-  // True when the last Load found a file with content that could not be read; automatic saving then
-  // leaves that file alone.
+  // True when the last Load found a file that is there but could not be read at all: it could not be
+  // opened, it is larger than a settings file can be, reading failed, or its bytes gave no text.
   [[nodiscard]] bool loadFailedOnExistingFile() const { return loadFailedOnExistingFile_; }
+  // True when the file of the last Load must not be replaced by what the store holds: it could not be
+  // read, or what was read held a zero character and so is no plausible text (binary data, or UTF-16 in
+  // an encoding not recognised). The lines that were read stay loaded. Save() without a path, automatic
+  // saving and Load's saving first leave the file alone until a Save to a given path succeeds.
+  [[nodiscard]] bool writeBackRefused() const { return loadFailedOnExistingFile_ || textHeldZero_; }
 
  private:
   [[nodiscard]] bool IsHeaderLine(const WideString& line) const;
@@ -60,6 +70,7 @@ class IniFile {
 
   bool autoSave_ = false;
   bool loadFailedOnExistingFile_ = false;
+  bool textHeldZero_ = false;
   bool modified_ = false;  // changed since the last load or save
   WideString path_;
   std::vector<WideString> lines_;

@@ -12,6 +12,23 @@ constexpr unsigned char kBomUtf16Le[] = {0xFF, 0xFE};
 constexpr unsigned char kBomUtf16Be[] = {0xFE, 0xFF};
 constexpr unsigned char kBomUtf8[] = {0xEF, 0xBB, 0xBF};
 
+// How much of a file without a mark is looked at to tell UTF-16LE from byte-oriented text.
+constexpr size_t kSniffLength = 512;
+
+// Notepad's "Unicode" without its mark, or a mark lost in copying: in such text nearly every odd byte is
+// zero (Latin letters, digits, paths), while byte-oriented text has no zero bytes at all and binary data
+// has them at even and odd offsets alike.
+bool LooksLikeUtf16Le(const unsigned char* bytes, size_t size) {
+  size_t pairs = size / 2;
+  size_t oddZeros = 0;
+  size_t evenZeros = 0;
+  for (size_t i = 0; i < pairs * 2; i += 2) {
+    evenZeros += bytes[i] == 0;
+    oddZeros += bytes[i + 1] == 0;
+  }
+  return oddZeros * 2 > pairs && evenZeros * 8 <= oddZeros;
+}
+
 // The folder part of a file path whose chain of folders must exist before the file can be created.
 WideString ParentFolderToCreate(WideView path) {
   while (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
@@ -64,7 +81,7 @@ bool TextFile::PrepareEncoding() {
   int64_t size = Size();
   if (size < 0) return false;
   if (size > 0 && !(flags_ & kCreate)) {
-    unsigned char head[3] = {};
+    unsigned char head[kSniffLength] = {};
     size_t got = 0;
     if (!ReadExactly(head, sizeof head, got)) return false;
     int64_t markLength = 0;
@@ -78,6 +95,8 @@ bool TextFile::PrepareEncoding() {
     } else if (got >= 2 && std::memcmp(head, kBomUtf16Be, 2) == 0) {
       found = kUtf16Be;
       markLength = 2;
+    } else if (LooksLikeUtf16Le(head, got)) {
+      found = kUtf16Le;
     }
     if (found) flags_ = (flags_ & ~kEncodingFlags) | found;
     return Seek((flags_ & kAppend) ? 0 : markLength, (flags_ & kAppend) ? FILE_END : FILE_BEGIN) >= 0;
@@ -122,9 +141,6 @@ size_t TextFile::ReadAllText(WideString& text) {
       for (auto& c : text) c = static_cast<wchar_t>(((c & 0xFF) << 8) | ((c >> 8) & 0xFF));
     }
   } else {
-    // Byte-oriented text ends at the first zero byte.
-    size_t zero = bytes.find('\0');
-    if (zero != std::string::npos) bytes.resize(zero);
     text = (flags_ & (kUtf8 | kUtf8Bom)) ? text::FromUtf8(bytes) : text::FromAnsi(bytes);
   }
   return text.size();

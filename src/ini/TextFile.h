@@ -1,7 +1,8 @@
 #pragma once
 // The file object through which settings files, the error log and copied files are opened, read and
 // written. It owns the text-encoding rules: byte-order marks are detected on open and written to new
-// files, and text is converted on read and write.
+// files, and text is converted on read and write. Without a mark, text whose odd bytes are mostly zero
+// is read as UTF-16LE; any other text takes the caller's encoding, or ANSI.
 
 #include "base/UniqueHandle.h"
 #include "base/WideString.h"
@@ -45,7 +46,8 @@ class TextFile {
   [[nodiscard]] DWORD lastError() const { return lastError_; }
 
   // Reads from the current position to the end and decodes; returns the number of characters (0 on
-  // failure or for an empty file).
+  // failure or for an empty file). Zero bytes are decoded like any other, so that a caller can tell
+  // binary content from text by the zero characters instead of getting a silently shortened text.
   [[nodiscard]] size_t ReadAllText(WideString& text);
   // Encodes and writes; returns the number of bytes written (0 on failure or for empty text).
   [[nodiscard]] size_t WriteText(WideView text);

@@ -2,13 +2,15 @@
 
 #include "jobs/FtpLocation.h"
 
+#include <set>
+
 namespace {
 
 constexpr WideView kSettings = L"Settings";
 constexpr WideView kFolders = L"Folders";
 constexpr WideView kPairSeparator = L"<|>";
 
-// Calls visit(key, value) for each key line of the "Folders" section, in file order.
+// Calls visit(key, value, lineNumber) for each key line of the "Folders" section, in file order.
 template <typename Visit>
 void ForEachFolderLine(const IniFile& store, Visit visit) {
   auto range = store.SectionRange(kFolders);
@@ -16,7 +18,7 @@ void ForEachFolderLine(const IniFile& store, Visit visit) {
   for (size_t line = store.NextKeyLine(range->firstBody, range->end); line != 0;
        line = store.NextKeyLine(line, range->end)) {
     WideString key, value;
-    if (store.GetKeyValueAt(line, key, value)) visit(key, value);
+    if (store.GetKeyValueAt(line, key, value)) visit(key, value, line);
   }
 }
 
@@ -73,7 +75,7 @@ uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& o
   if (NeedsUpgrade(jobIni)) UpgradeSettings(jobIni);
 
   jobs.Clear();
-  ForEachFolderLine(jobIni, [&](const WideString& key, const WideString& value) {
+  ForEachFolderLine(jobIni, [&](const WideString& key, const WideString& value, size_t) {
     PairTexts texts = SplitPair(value);
     FolderPair pair;
     pair.itemId = key;
@@ -118,16 +120,30 @@ size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const Backup
 }
 
 size_t UpgradeSettings(IniFile& store) {
-  std::vector<std::pair<WideString, WideString>> oldLines;
-  ForEachFolderLine(store, [&](const WideString& key, const WideString& value) { oldLines.emplace_back(key, value); });
+  struct OldLine {
+    size_t number;
+    WideString source;
+    WideString destination;
+  };
+  std::vector<OldLine> oldLines;
+  std::set<WideString> usedKeys;
+  ForEachFolderLine(store, [&](const WideString& key, const WideString& value, size_t line) {
+    // A file may lack its version and still hold lines in the numbered form (written by hand, or mixed
+    // with old lines); read as "source=destination", such a line would become a different pair.
+    if (value.find(kPairSeparator) == WideString::npos) {
+      oldLines.push_back({line, key, value});
+    } else {
+      usedKeys.insert(key);
+    }
+  });
 
-  // The old lines go first: left in place, each would read back as a bogus pair whose source and
-  // destination are both the old destination. Deleting by key removes the first line with that key,
-  // which is the old line, since the new numbered lines are only added afterwards.
-  for (const auto& [key, value] : oldLines) store.DeleteKey(kFolders, key);
-  for (size_t n = 0; n < oldLines.size(); ++n) {
-    const auto& [key, value] = oldLines[n];
-    store.SetString(kFolders, text::DecimalUnsigned(n), text::Concat(key, kPairSeparator, value));
+  // Each old line becomes a numbered line where it stands, so the pairs keep their order, under the
+  // lowest number no numbered line has taken.
+  size_t next = 0;
+  for (const OldLine& old : oldLines) {
+    while (usedKeys.count(text::DecimalUnsigned(next))) ++next;
+    store.SetKeyValueAt(old.number, text::DecimalUnsigned(next++),
+                        text::Concat(old.source, kPairSeparator, old.destination));
   }
   store.SetString(kSettings, L"version", L"1");
   store.Save();
@@ -136,10 +152,11 @@ size_t UpgradeSettings(IniFile& store) {
 
 int InspectSettingsFile(WideView path) {
   IniFile store(path);
+  if (store.loadFailedOnExistingFile()) return -1;
   if (NeedsUpgrade(store)) UpgradeSettings(store);
   if (!store.SectionRange(kFolders)) return -1;
   int checked = 0;
-  ForEachFolderLine(store, [&](const WideString&, const WideString& value) {
+  ForEachFolderLine(store, [&](const WideString&, const WideString& value, size_t) {
     PairTexts texts = SplitPair(value);
     if (texts.destination.empty() || texts.destination[0] != L'0') ++checked;
   });

@@ -20,12 +20,14 @@ uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& o
 // are not reused.
 size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options, JobStatus& status);
 
-// Turns the "source=destination" lines of a version-0 store into numbered "<|>" lines, removes the old
-// lines, sets version 1 and saves the store. Returns the number of lines converted.
+// Turns the "source=destination" lines of a version-0 store (those without "<|>") into numbered "<|>"
+// lines in their place, leaves lines already in the numbered form as they are, sets version 1 and saves
+// the store unless it refuses writing back to its file. Returns the number of lines converted.
 size_t UpgradeSettings(IniFile& store);
 
-// The number of checked pairs in a settings file, or -1 when it has no "Folders" section (a missing or
-// unreadable file included). A version-0 file is upgraded and saved on the way.
+// The number of checked pairs in a settings file, or -1 when it has no "Folders" section or could not be
+// read (a missing file included). A version-0 file is upgraded and saved on the way, unless the store
+// refuses writing back to it.
 [[nodiscard]] int InspectSettingsFile(WideView path);
 
 // The name the status line shows for a path.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
+using namespace std::string_literals;
 
 namespace {
 
@@ -268,20 +269,144 @@ TEST_F(IniFileTest, AutoSaveLeavesAFileAloneThatCouldNotBeRead) {
   }  // AutoSave fires here
   EXPECT_EQ(ReadTestFile(path), "[Settings]\r\nImportant=yes\r\n");
 
-  // An explicit save still writes.
+  // Saving to its own path leaves the file alone too; only a path given to Save is written.
   {
     HeldOpenFile held(path);
     IniFile store;
     EXPECT_FALSE(store.Load(path));
     held.Release();
     store.SetString(L"Settings", L"Other", L"1");
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(ReadTestFile(path), "[Settings]\r\nImportant=yes\r\n");
+    EXPECT_TRUE(store.Save(path));
+    EXPECT_FALSE(store.writeBackRefused());
+    store.SetString(L"Settings", L"Other", L"2");
     EXPECT_TRUE(store.Save());
   }
-  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nOther=1\r\n"));
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nOther=2\r\n"));
+}
+
+// The bytes of text as UTF-16LE without a byte-order mark.
+std::string Utf16BytesWithoutMark(WideView text) { return Utf16FileBytes(text).substr(2); }
+
+TEST_F(IniFileTest, FilesThatGaveNoFullTextAreNeverWrittenBack) {
+  const std::string version0 = "[Settings]\r\nFlag=16\r\n[Folders]\r\nE:\\src=D:\\dst\r\n";
+  const WideString text = L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=E:\\src<|>D:\\dst\r\n";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool loadFailed;     // nothing could be read at all
+    size_t linesLoaded;  // otherwise the lines that were read stay loaded
+  } cases[] = {
+      {"zero byte first", "\0"s + version0, false, 4},
+      {"zero byte inside an ANSI line", version0 + "0=E:\\a\0b<|>D:\\c\r\n"s, false, 5},
+      {"UTF-16BE without mark", "\0[\0S\0]\0\r\0\n"s, false, 1},
+      {"zero character in UTF-16LE", Utf16FileBytes(text + L"1=E:\\s\0rc<|>D:\\x\r\n"s), false, 5},
+      {"zero character in UTF-16LE without mark", Utf16BytesWithoutMark(text + L"1=E:\\s\0rc<|>D:\\x\r\n"s), false, 5},
+      {"binary", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0\0\0\x01\0\x08\x06\0\0\0\x1F\x15\xC4\x89"s, false, 2},
+      {"UTF-16LE mark and one more byte", "\xFF\xFE\x41", true, 0},
+      {"UTF-8 mark and a zero byte", "\xEF\xBB\xBF\0"s, false, 1},
+      {"larger than 16 MiB", std::string((16u << 20) + 1, 'x'), true, 0},
+  };
+  WideString other = root / L"other.ini";
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteTestFile(path, c.bytes));
+    ASSERT_TRUE(WriteTestFile(other, "[O]\r\nX=1\r\n"));
+    {
+      IniFile store;
+      store.SetAutoSave(true);
+      store.Load(path);
+      EXPECT_EQ(store.loadFailedOnExistingFile(), c.loadFailed) << c.name;
+      EXPECT_TRUE(store.writeBackRefused()) << c.name;
+      EXPECT_EQ(store.lines().size(), c.linesLoaded) << c.name;
+      store.SetString(L"Settings", L"version", L"1");
+      EXPECT_FALSE(store.Save()) << c.name;
+      store.Load(path, true);  // the same file again, now with changes in memory
+      store.SetString(L"Settings", L"version", L"1");
+      store.Load(other, true);
+      EXPECT_FALSE(store.writeBackRefused()) << c.name;
+      store.SetString(L"O", L"X", L"2");
+    }  // saves other, which it could read
+    EXPECT_TRUE(ReadTestFile(path) == c.bytes) << c.name;
+    EXPECT_EQ(ReadTestFile(other), Utf16FileBytes(L"[O]\r\nX=2\r\n")) << c.name;
+  }
+}
+
+TEST_F(IniFileTest, ASaveToAGivenPathReplacesAFileThatGaveNoFullText) {
+  ASSERT_TRUE(WriteTestFile(path, "[S]\r\nA=1\0\r\n"s));
+  ini.Load(path);
+  ASSERT_TRUE(ini.writeBackRefused());
+  EXPECT_EQ(Get(ini, L"S", L"A"), L"1");
+  ini.SetString(L"S", L"A", L"2");
+  EXPECT_TRUE(ini.Save(path));
+  EXPECT_FALSE(ini.writeBackRefused());
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[S]\r\nA=2\r\n"));
+}
+
+TEST_F(IniFileTest, EmptyOrOnlyAMarkOrMissingMayBeWritten) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> bytes;  // none: no file
+  } cases[] = {{"empty", ""}, {"UTF-16LE mark", "\xFF\xFE"}, {"UTF-8 mark", "\xEF\xBB\xBF"},
+               {"missing", std::nullopt}};
+  for (const auto& c : cases) {
+    DeleteFileW(path.c_str());
+    if (c.bytes) {
+      ASSERT_TRUE(WriteTestFile(path, *c.bytes));
+    }
+    {
+      IniFile store;
+      store.SetAutoSave(true);
+      EXPECT_FALSE(store.Load(path)) << c.name;
+      EXPECT_FALSE(store.loadFailedOnExistingFile()) << c.name;
+      EXPECT_FALSE(store.writeBackRefused()) << c.name;
+      store.SetString(L"S", L"K", L"V");
+    }
+    EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[S]\r\nK=V\r\n")) << c.name;
+  }
+}
+
+TEST_F(IniFileTest, SixteenMebibytesAreReadAndOneByteMoreIsRefused) {
+  std::string line = "K=" + std::string(1020, 'v') + "\r\n";
+  std::string bytes = "[S]\r\n";
+  while (bytes.size() + line.size() <= (16u << 20)) bytes += line;
+  bytes.append((16u << 20) - bytes.size(), 'x');
+  ASSERT_EQ(bytes.size(), 16u << 20);
+  ASSERT_TRUE(WriteTestFile(path, bytes));
+  EXPECT_TRUE(ini.Load(path));
+  EXPECT_FALSE(ini.writeBackRefused());
+  EXPECT_EQ(Get(ini, L"S", L"K"), WideString(1020, L'v'));
+
+  ASSERT_TRUE(WriteTestFile(path, bytes + "x"));
+  EXPECT_FALSE(ini.Load(path));
+  EXPECT_TRUE(ini.loadFailedOnExistingFile());
+  EXPECT_TRUE(ini.lines().empty());
+}
+
+TEST_F(IniFileTest, Utf16LeWithoutMarkLoadsItsPairs) {
+  const WideString text = L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=E:\\\u00e9t\u00e9<|>D:\\dst\r\n";
+  ASSERT_TRUE(WriteTestFile(path, Utf16BytesWithoutMark(text)));
+  ASSERT_TRUE(ini.Load(path));
+  EXPECT_FALSE(ini.writeBackRefused());
+  EXPECT_EQ(Get(ini, L"Settings", L"version"), L"1");
+  EXPECT_EQ(Get(ini, L"Folders", L"0"), L"E:\\\u00e9t\u00e9<|>D:\\dst");
+  // Written back with its mark, the text is the same.
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(text));
+}
+
+TEST_F(IniFileTest, SetKeyValueAtReplacesTheLineWhereItStands) {
+  LoadBytes("[Folders]\r\nE:\\a=D:\\b\r\n1=x\r\n");
+  EXPECT_TRUE(ini.SetKeyValueAt(2, L"0", L"E:\\a<|>D:\\b"));
+  EXPECT_FALSE(ini.SetKeyValueAt(0, L"0", L"v"));
+  EXPECT_FALSE(ini.SetKeyValueAt(4, L"0", L"v"));
+  EXPECT_FALSE(ini.SetKeyValueAt(3, L"", L"v"));
+  std::vector<WideString> expected = {L"[Folders]", L"0=E:\\a<|>D:\\b", L"1=x"};
+  EXPECT_EQ(ini.lines(), expected);
 }
 
 TEST_F(IniFileTest, SaveKeepsHiddenMarkOfTheReplacedFile) {
-  ASSERT_TRUE(WriteTestFile(path, FileSpec("[S]\r\nA=1\r\n", FILE_ATTRIBUTE_HIDDEN)));
+  ASSERT_TRUE(WriteTestFile(path, FileContent("[S]\r\nA=1\r\n", FILE_ATTRIBUTE_HIDDEN)));
   ini.Load(path);
   ini.SetString(L"S", L"A", L"2");
   ASSERT_TRUE(ini.Save());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
+using namespace std::string_literals;
 
 namespace {
 
@@ -35,13 +36,13 @@ TEST(TextFile, ReadDetectsEachByteOrderMark) {
 TEST(TextFile, WithoutMarkTheCallersEncodingOrAnsiApplies) {
   TempFolder root;
   WideString path = root / L"plain.txt";
-  ASSERT_TRUE(WriteTestFile(path, std::string("Gr\xC3\xBC\x00tail", 8)));
+  ASSERT_TRUE(WriteTestFile(path, std::string("Gr\xC3\xBC\x00tail", 9)));
   WideString text;
   {
     TextFile utf8;
     ASSERT_TRUE(utf8.Open(path, TextFile::kUtf8));
-    EXPECT_EQ(utf8.ReadAllText(text), 3u);  // stops at the zero byte
-    EXPECT_EQ(text, L"Gr\u00fc");
+    EXPECT_EQ(utf8.ReadAllText(text), 8u);  // the zero byte is a character like any other
+    EXPECT_EQ(text, WideString(L"Gr\u00fc\0tail", 8));
   }
 
   ASSERT_TRUE(WriteTestFile(path, "ansi text"));
@@ -49,6 +50,43 @@ TEST(TextFile, WithoutMarkTheCallersEncodingOrAnsiApplies) {
   ASSERT_TRUE(ansi.Open(path, TextFile::kReadOnly));
   EXPECT_EQ(ansi.ReadAllText(text), 9u);
   EXPECT_EQ(text, L"ansi text");
+}
+
+TEST(TextFile, WithoutMarkZeroOddBytesMeanUtf16Le) {
+  TempFolder root;
+  WideString path = root / L"unmarked.txt";
+  auto utf16 = [](WideView text) { return Utf16FileBytes(text).substr(2); };
+  const std::string settings = utf16(L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=E:\\src<|>D:\\dst\r\n");
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool utf16le;
+  } cases[] = {
+      {"one character", utf16(L"A"), true},
+      {"settings", settings, true},
+      {"settings with a zero character", settings + utf16(L"x\0y"s), true},
+      {"non-Latin path", utf16(L"0=C:\\\u65e5\u672c\u8a9e\\\u30c7\u30fc\u30bf<|>D:\\b\r\n"), true},
+      {"a long first line", std::string(600, 'a') + utf16(L"b"), false},  // only the head counts
+      {"ANSI", "0=E:\\src<|>D:\\dst\r\n", false},
+      {"UTF-8", "Gr\xC3\xBC\xC3\x9F" "e", false},
+      {"one byte", "A", false},
+      {"zero bytes only", std::string(64, '\0'), false},
+      {"UTF-16BE", "\0[\0S\0]\0\r\0\n"s, false},
+      {"binary", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0\0\0\x01\0\x08\x06\0\0\0\x1F\x15\xC4\x89"s, false},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteTestFile(path, c.bytes));
+    TextFile file;
+    ASSERT_TRUE(file.Open(path, TextFile::kReadOnly));
+    EXPECT_EQ((file.flags() & TextFile::kEncodingFlags) == TextFile::kUtf16Le, c.utf16le) << c.name;
+    EXPECT_EQ(file.Seek(0, FILE_CURRENT), 0) << c.name;  // there is no mark to skip
+  }
+  ASSERT_TRUE(WriteTestFile(path, settings));
+  TextFile file;
+  ASSERT_TRUE(file.Open(path, TextFile::kReadOnly));
+  WideString text;
+  EXPECT_EQ(file.ReadAllText(text), settings.size() / 2);
+  EXPECT_EQ(text, L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=E:\\src<|>D:\\dst\r\n");
 }
 
 TEST(TextFile, RawNeverLooksForAMark) {

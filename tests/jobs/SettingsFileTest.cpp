@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
+using namespace std::string_literals;
 
 namespace {
 
@@ -184,6 +185,148 @@ TEST_F(SettingsFileTest, InspectCountsCheckedPairs) {
   EXPECT_EQ(InspectSettingsFile(path), 1);
   IniFile upgraded(path);
   EXPECT_STREQ(upgraded.GetString(L"Folders", L"0", L""), L"E:\\A<|>D:\\B");
+}
+
+// The bytes of text as UTF-16LE without a byte-order mark.
+std::string Utf16BytesWithoutMark(WideView text) { return Utf16FileBytes(text).substr(2); }
+
+// The same text as ANSI bytes and as UTF-16LE with its mark.
+std::vector<std::pair<const char*, std::string>> BothEncodings(WideView text) {
+  return {{"ANSI", text::ToAnsi(text)}, {"UTF-16LE", Utf16FileBytes(text)}};
+}
+
+TEST_F(SettingsFileTest, UpgradeLeavesLinesInTheNumberedFormAsTheyAre) {
+  for (const auto& [encoding, bytes] :
+       BothEncodings(L"[Settings]\r\nFlag=16\r\n[Folders]\r\n0=E:\\src<|>E:\\dst\r\n1=E:\\u<|>0F:\\v\r\n")) {
+    Load(path, bytes);
+    ASSERT_EQ(jobs.size(), 2u) << encoding;
+    EXPECT_EQ(jobs[0].source, L"E:\\src") << encoding;
+    EXPECT_EQ(jobs[0].destination, L"E:\\dst") << encoding;
+    EXPECT_TRUE(jobs[0].checked) << encoding;
+    EXPECT_EQ(jobs[1].source, L"E:\\u") << encoding;
+    EXPECT_FALSE(jobs[1].checked) << encoding;
+    EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nFlag=16\r\nversion=1\r\n[Folders]\r\n"
+                                                 L"0=E:\\src<|>E:\\dst\r\n1=E:\\u<|>0F:\\v\r\n"))
+        << encoding;
+
+    ASSERT_TRUE(WriteTestFile(path, bytes));
+    EXPECT_EQ(InspectSettingsFile(path), 1) << encoding;
+  }
+}
+
+TEST_F(SettingsFileTest, UpgradedLinesStayInPlaceUnderNumbersNotYetTaken) {
+  for (const auto& [encoding, bytes] :
+       BothEncodings(L"[Folders]\r\nE:\\A=D:\\B\r\n0=E:\\src<|>E:\\dst\r\nE:\\C=0D:\\D\r\n;note=kept\r\n"
+                     L"2=E:\\x<|>F:\\y\r\n[Other]\r\nk=v\r\n")) {
+    Load(path, bytes);
+    ASSERT_EQ(jobs.size(), 4u) << encoding;
+    const wchar_t* expected[][3] = {
+        {L"1", L"E:\\A", L"D:\\B"}, {L"0", L"E:\\src", L"E:\\dst"},
+        {L"3", L"E:\\C", L"D:\\D"}, {L"2", L"E:\\x", L"F:\\y"}};
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      EXPECT_EQ(jobs[i].itemId, expected[i][0]) << encoding << " " << i;
+      EXPECT_EQ(jobs[i].source, expected[i][1]) << encoding << " " << i;
+      EXPECT_EQ(jobs[i].destination, expected[i][2]) << encoding << " " << i;
+    }
+    EXPECT_FALSE(jobs[2].checked) << encoding;
+    EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Folders]\r\n1=E:\\A<|>D:\\B\r\n0=E:\\src<|>E:\\dst\r\n"
+                                                 L"3=E:\\C<|>0D:\\D\r\n;note=kept\r\n2=E:\\x<|>F:\\y\r\n"
+                                                 L"[Other]\r\nk=v\r\n[Settings]\r\nversion=1\r\n"))
+        << encoding;
+  }
+}
+
+TEST_F(SettingsFileTest, Utf16LeWithoutMarkLoadsItsPairs) {
+  Load(path, Utf16BytesWithoutMark(L"[Settings]\r\nversion=1\r\nFlag=1\r\n[Folders]\r\n"
+                                   L"0=E:\\\u00e9t\u00e9<|>D:\\dst\r\n1=E:\\a<|>0D:\\b\r\n"));
+  EXPECT_EQ(options.mode, BackupMode::kStrict);
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[0].source, L"E:\\\u00e9t\u00e9");
+  EXPECT_EQ(jobs[0].destination, L"D:\\dst");
+  EXPECT_TRUE(jobs[0].checked);
+  EXPECT_EQ(jobs[1].destination, L"D:\\b");
+  EXPECT_FALSE(jobs[1].checked);
+  EXPECT_EQ(InspectSettingsFile(path), 1);
+
+  // A version-0 file in this form is upgraded like any other, and written with its mark.
+  Load(path, Utf16BytesWithoutMark(L"[Folders]\r\nE:\\A=D:\\B\r\n"));
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].source, L"E:\\A");
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Folders]\r\n0=E:\\A<|>D:\\B\r\n[Settings]\r\nversion=1\r\n"));
+}
+
+// Every way the application touches a settings file: Load, LoadJob with saving on (which upgrades a
+// version-0 file), an explicit upgrade, inspecting the file, loading another file into the same store, and
+// the store's end.
+TEST_F(SettingsFileTest, FilesThatGaveNoFullTextAreNeverRewritten) {
+  const WideString version0 = L"[Folders]\r\nE:\\A=D:\\B\r\n";
+  const WideString strayZero = L"[Folders]\r\n0=E:\\src<|>D:\\dst\r\n1=E:\\s\0rc<|>D:\\x\r\n"s;
+  std::string utf16be;
+  for (wchar_t c : version0) utf16be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+  std::string huge = text::ToAnsi(version0);
+  huge.resize(17u << 20, ';');
+  struct Case {
+    const char* name;
+    std::string bytes;
+    size_t pairs;   // what LoadJob shows of it
+    int inspected;  // what InspectSettingsFile says
+  } cases[] = {
+      {"zero byte first", "\0[Settings]\r\nFlag=16\r\n"s + text::ToAnsi(version0), 1, 1},
+      {"zero byte inside an ANSI line", text::ToAnsi(version0) + "E:\\s\0rc=D:\\x\r\n"s, 2, 2},
+      {"UTF-16BE without mark", utf16be, 0, -1},
+      {"zero character in UTF-16LE", Utf16FileBytes(strayZero), 2, 2},
+      {"zero character in UTF-16LE without mark", Utf16BytesWithoutMark(strayZero), 2, 2},
+      {"binary", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\0\0\0\x01\0\x08\x06\0\0\0\x1F\x15\xC4\x89"s, 0, -1},
+      {"UTF-16LE mark and one more byte", "\xFF\xFE\x41", 0, -1},
+      {"17 MiB", huge, 0, -1},
+  };
+  WideString second = root / L"second.brlk";
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WriteTestFile(path, c.bytes));
+    ASSERT_TRUE(WriteTestFile(second, "[Settings]\r\nversion=1\r\n"));
+    {
+      IniFile store;
+      store.SetAutoSave(true);
+      store.Load(path);
+      EXPECT_TRUE(store.writeBackRefused()) << c.name;
+      LoadJob(store, path, jobs, options, status);
+      EXPECT_EQ(jobs.size(), c.pairs) << c.name;
+      UpgradeSettings(store);
+      EXPECT_EQ(InspectSettingsFile(path), c.inspected) << c.name;
+      EXPECT_TRUE(ReadTestFile(path) == c.bytes) << c.name;
+      LoadJob(store, second, jobs, options, status);
+      EXPECT_TRUE(ReadTestFile(path) == c.bytes) << c.name;
+      LoadJob(store, path, jobs, options, status);
+    }
+    EXPECT_TRUE(ReadTestFile(path) == c.bytes) << c.name;
+  }
+}
+
+TEST_F(SettingsFileTest, AFileHeldOpenWhileLoadingIsNeverRewritten) {
+  const std::string bytes = "[Folders]\r\nE:\\A=D:\\B\r\n";
+  ASSERT_TRUE(WriteTestFile(path, bytes));
+  WideString second = root / L"second.brlk";
+  ASSERT_TRUE(WriteTestFile(second, "[Settings]\r\nversion=1\r\n"));
+  {
+    IniFile store;
+    store.SetAutoSave(true);
+    HeldOpenFile held(path);
+    ASSERT_TRUE(held.held());
+    LoadJob(store, path, jobs, options, status);
+    EXPECT_TRUE(store.loadFailedOnExistingFile());
+    EXPECT_TRUE(jobs.empty());
+    EXPECT_EQ(InspectSettingsFile(path), -1);
+    held.Release();
+    // Readable again, but what the store holds is not what the file holds.
+    UpgradeSettings(store);
+    EXPECT_EQ(ReadTestFile(path), bytes);
+    LoadJob(store, second, jobs, options, status);
+    EXPECT_EQ(ReadTestFile(path), bytes);
+    LoadJob(store, path, jobs, options, status);
+    EXPECT_FALSE(store.writeBackRefused());
+  }
+  // Read in full at last, the file is upgraded.
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Folders]\r\n0=E:\\A<|>D:\\B\r\n[Settings]\r\nversion=1\r\n"));
 }
 
 TEST(StatusFileName, TakesTheLastComponent) {
