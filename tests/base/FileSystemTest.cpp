@@ -119,7 +119,7 @@ TEST(DirectoryIterator, TellsAnEmptyResultFromAFailedListing) {
 
 TEST(DirectoryIterator, ReportsSizesAndAttributes) {
   TempFolder root;
-  FileSpec hidden(std::string(70000, 'h'), FILE_ATTRIBUTE_HIDDEN, MakeFileTime(2020, 5, 17, 8, 30));
+  FileContent hidden(std::string(70000, 'h'), FILE_ATTRIBUTE_HIDDEN, MakeFileTime(2020, 5, 17, 8, 30));
   ASSERT_TRUE(WriteTestFile(root / L"hidden.bin", hidden));
   DirectoryIterator entries;
   ASSERT_TRUE(entries.Open(root / L"*", DirectoryIterator::kFilesOnly));

@@ -40,8 +40,8 @@ TEST_F(CountingPassTest, FilesAndFoldersAreCountedFromOne) {
 }
 
 TEST_F(CountingPassTest, SkipMaskAppliesToFilesOnly) {
-  ASSERT_TRUE(WriteTestFile(source + L"\\hidden.txt", FileSpec(std::string(100, 'h'), FILE_ATTRIBUTE_HIDDEN)));
-  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileSpec(std::string(1000, 's'), FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\hidden.txt", FileContent(std::string(100, 'h'), FILE_ATTRIBUTE_HIDDEN)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileContent(std::string(1000, 's'), FILE_ATTRIBUTE_SYSTEM)));
   ASSERT_TRUE(WriteTestFile(source + L"\\plain.txt", std::string(7, 'p')));
   ASSERT_TRUE(WriteTestFile(source + L"\\secret\\inside.txt", std::string(5, 'i')));
   ASSERT_TRUE(SetFileAttributesW((source + L"\\secret").c_str(), FILE_ATTRIBUTE_HIDDEN));

@@ -18,7 +18,7 @@ namespace {
 TEST(ForceDelete, ReadOnlyFileGoesWithoutThePermissionOption) {
   TempFolder root;
   WideString file = root / L"locked.txt";
-  ASSERT_TRUE(WriteTestFile(file, FileSpec("x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(file, FileContent("x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)));
   EXPECT_EQ(ForceDelete(file, 0), ForceDeleteResult::kDeleted);
   EXPECT_FALSE(Exists(file));
 }
@@ -27,8 +27,8 @@ TEST(ForceDelete, FolderTreeWithHiddenAndSystemFiles) {
   TempFolder root;
   WideString tree = root / L"tree";
   ASSERT_TRUE(WriteTestFile(tree + L"\\a.txt", "a"));
-  ASSERT_TRUE(WriteTestFile(tree + L"\\sub\\hidden.txt", FileSpec("h", FILE_ATTRIBUTE_HIDDEN)));
-  ASSERT_TRUE(WriteTestFile(tree + L"\\sub\\deeper\\system.sys", FileSpec("s", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(tree + L"\\sub\\hidden.txt", FileContent("h", FILE_ATTRIBUTE_HIDDEN)));
+  ASSERT_TRUE(WriteTestFile(tree + L"\\sub\\deeper\\system.sys", FileContent("s", FILE_ATTRIBUTE_SYSTEM)));
   ASSERT_TRUE(CreateFolder(tree + L"\\sub\\hiddenfolder", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(ForceDelete(tree, 0), ForceDeleteResult::kDeleted);
   EXPECT_FALSE(Exists(tree));

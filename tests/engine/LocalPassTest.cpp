@@ -46,9 +46,9 @@ class LocalPassTest : public ::testing::Test {
 };
 
 TEST_F(LocalPassTest, CopiesTreeWithTimesAndAttributes) {
-  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileSpec("alpha", 0, kOld)));
-  ASSERT_TRUE(WriteTestFile(source + L"\\empty.bin", FileSpec("", 0, kOld)));
-  ASSERT_TRUE(WriteTestFile(source + L"\\sub\\deeper\\b.txt", FileSpec("bravo", FILE_ATTRIBUTE_READONLY, kNew)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("alpha", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\empty.bin", FileContent("", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\sub\\deeper\\b.txt", FileContent("bravo", FILE_ATTRIBUTE_READONLY, kNew)));
   ASSERT_TRUE(CreateFolder(source + L"\\hiddenfolder", FILE_ATTRIBUTE_HIDDEN));
   Pass(kRunCommon);
   EXPECT_EQ(ReadTestFile(target + L"\\a.txt"), "alpha");
@@ -69,8 +69,8 @@ TEST_F(LocalPassTest, CopiesTreeWithTimesAndAttributes) {
 }
 
 TEST_F(LocalPassTest, CommonWithoutUpdateMethodCopiesEvenAnIdenticalLookingTarget) {
-  ASSERT_TRUE(WriteTestFile(source + L"\\f", FileSpec("new!", 0, kOld)));
-  ASSERT_TRUE(WriteTestFile(target + L"\\f", FileSpec("old!", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\f", FileContent("new!", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\f", FileContent("old!", 0, kOld)));
   Pass(kRunCommon);
   EXPECT_EQ(ReadTestFile(target + L"\\f"), "new!");
 }
@@ -89,8 +89,8 @@ TEST_F(LocalPassTest, UpdateMethodComparesTimeThenSize) {
       {L"equal", kOld, "TTTT", kOld, false},
   };
   for (const auto& c : cases) {
-    ASSERT_TRUE(WriteTestFile(source + L"\\" + c.name, FileSpec("SSSS", 0, c.sourceTime)));
-    ASSERT_TRUE(WriteTestFile(target + L"\\" + c.name, FileSpec(c.targetBytes, 0, c.targetTime)));
+    ASSERT_TRUE(WriteTestFile(source + L"\\" + c.name, FileContent("SSSS", 0, c.sourceTime)));
+    ASSERT_TRUE(WriteTestFile(target + L"\\" + c.name, FileContent(c.targetBytes, 0, c.targetTime)));
   }
   Pass(kRunUpdateMethod);
   for (const auto& c : cases) {
@@ -100,18 +100,18 @@ TEST_F(LocalPassTest, UpdateMethodComparesTimeThenSize) {
 }
 
 TEST_F(LocalPassTest, SyncNeverOverwritesANewerTargetWithAnOlderSource) {
-  ASSERT_TRUE(WriteTestFile(source + L"\\f", FileSpec("older but longer", 0, kOld)));
-  ASSERT_TRUE(WriteTestFile(target + L"\\f", FileSpec("newer", 0, kNew)));
-  ASSERT_TRUE(WriteTestFile(source + L"\\same", FileSpec("12345", 0, kOld)));
-  ASSERT_TRUE(WriteTestFile(target + L"\\same", FileSpec("abcde", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\f", FileContent("older but longer", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\f", FileContent("newer", 0, kNew)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\same", FileContent("12345", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\same", FileContent("abcde", 0, kOld)));
   Pass(kRunSync | kRunUpdateMethod);
   EXPECT_EQ(ReadTestFile(target + L"\\f"), "newer");
   EXPECT_EQ(ReadTestFile(target + L"\\same"), "abcde");  // same time and size: neither is copied
 }
 
 TEST_F(LocalPassTest, SkipMaskLeavesFilesOutButEntersFolders) {
-  ASSERT_TRUE(WriteTestFile(source + L"\\hidden.txt", FileSpec("h", FILE_ATTRIBUTE_HIDDEN)));
-  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileSpec("s", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\hidden.txt", FileContent("h", FILE_ATTRIBUTE_HIDDEN)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileContent("s", FILE_ATTRIBUTE_SYSTEM)));
   ASSERT_TRUE(WriteTestFile(source + L"\\secret\\inside.txt", "i"));
   ASSERT_TRUE(SetFileAttributesW((source + L"\\secret").c_str(), FILE_ATTRIBUTE_HIDDEN));
   Pass(kRunCommon, 6);
@@ -123,8 +123,8 @@ TEST_F(LocalPassTest, SkipMaskLeavesFilesOutButEntersFolders) {
 TEST_F(LocalPassTest, ProtectedTargetsAreReplacedAndTakeTheSourceAttributes) {
   for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
     WideString name = L"\\protected" + text::Decimal(attribute);
-    ASSERT_TRUE(WriteTestFile(source + name, FileSpec("fresh", FILE_ATTRIBUTE_ARCHIVE, kNew)));
-    ASSERT_TRUE(WriteTestFile(target + name, FileSpec("stale", attribute, kOld)));
+    ASSERT_TRUE(WriteTestFile(source + name, FileContent("fresh", FILE_ATTRIBUTE_ARCHIVE, kNew)));
+    ASSERT_TRUE(WriteTestFile(target + name, FileContent("stale", attribute, kOld)));
   }
   Pass(kRunCommon);
   for (DWORD attribute : {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
@@ -227,13 +227,13 @@ TEST_F(LocalPassTest, PartialCopiesOfAKilledRunAreRemovedNotCopied) {
 TEST_F(LocalPassTest, DeletionPassRemovesWhatTheOtherSideLacks) {
   // The deletion pass walks the destination against the source.
   ASSERT_TRUE(WriteTestFile(source + L"\\keep.txt", "k"));
-  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileSpec("s", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\system.sys", FileContent("s", FILE_ATTRIBUTE_SYSTEM)));
   ASSERT_TRUE(WriteTestFile(target + L"\\keep.txt", "k"));
-  ASSERT_TRUE(WriteTestFile(target + L"\\system.sys", FileSpec("old copy", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\system.sys", FileContent("old copy", FILE_ATTRIBUTE_SYSTEM)));
   ASSERT_TRUE(WriteTestFile(target + L"\\extra.txt", "x"));
-  ASSERT_TRUE(WriteTestFile(target + L"\\hidden.txt", FileSpec("h", FILE_ATTRIBUTE_HIDDEN)));
-  ASSERT_TRUE(WriteTestFile(target + L"\\readonly.txt", FileSpec("r", FILE_ATTRIBUTE_READONLY)));
-  ASSERT_TRUE(WriteTestFile(target + L"\\stray.sys", FileSpec("s", FILE_ATTRIBUTE_SYSTEM)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\hidden.txt", FileContent("h", FILE_ATTRIBUTE_HIDDEN)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\readonly.txt", FileContent("r", FILE_ATTRIBUTE_READONLY)));
+  ASSERT_TRUE(WriteTestFile(target + L"\\stray.sys", FileContent("s", FILE_ATTRIBUTE_SYSTEM)));
   ASSERT_TRUE(WriteTestFile(target + L"\\oldfolder\\deep\\file.txt", "o"));
   state.ResetForJob();
   state.runFlags = kRunStrict;

@@ -72,7 +72,7 @@ class FtpPassTest : public ::testing::Test {
 
 TEST_F(FtpPassTest, UploadsATreeAndSkipsItWithTheUpdateMethod) {
   WideString source = root / L"source";
-  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileSpec("alpha", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("alpha", 0, kOld)));
   ASSERT_TRUE(WriteTestFile(source + L"\\deep\\er\\file with  blanks.txt", "bravo"));
   ASSERT_TRUE(WriteTestFile(source + L"\\Gr\u00fc\u00dfe.txt", "charlie"));
   auto target = FtpSide(L"/" + name + L"/backup");
@@ -95,7 +95,7 @@ TEST_F(FtpPassTest, UploadsATreeAndSkipsItWithTheUpdateMethod) {
 
 TEST_F(FtpPassTest, UploadsCarryTheSourceTimeAndNearNamesakesStayApart) {
   WideString source = root / L"source";
-  ASSERT_TRUE(WriteTestFile(source + L"\\a b c.txt", FileSpec("spaced", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\a b c.txt", FileContent("spaced", 0, kOld)));
   ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\a  b c.txt", "near namesake"));
   auto target = FtpSide(L"/" + name + L"/backup");
   AddPair(nullptr, source, &target, L"");
@@ -110,7 +110,7 @@ TEST_F(FtpPassTest, UploadsCarryTheSourceTimeAndNearNamesakesStayApart) {
 
 TEST_F(FtpPassTest, RestoreAndSyncWithAServerFolder) {
   WideString local = root / L"local";
-  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\saved.txt", FileSpec("from the server", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\saved.txt", FileContent("from the server", 0, kOld)));
   ASSERT_TRUE(MakeTestFolder(local));
   auto server = FtpSide(L"/" + name + L"/backup");
   AddPair(nullptr, local, &server, L"");
@@ -143,7 +143,7 @@ TEST_F(FtpPassTest, ALostConnectionDeletesNothing) {
 }
 
 TEST_F(FtpPassTest, DownloadsWithTheRemoteTimes) {
-  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\one.txt", FileSpec("one", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\one.txt", FileContent("one", 0, kOld)));
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\sub\\two.txt", "two"));
   auto source = FtpSide(L"/" + name + L"/data");
   WideString target = root / L"backup";

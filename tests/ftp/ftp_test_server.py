@@ -19,6 +19,8 @@ def main():
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.passive_ports = None
+    # A failed login is answered at once: the tests that try wrong passwords need not wait.
+    handler.auth_failed_timeout = 0
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]
 
@@ -26,6 +28,7 @@ def main():
         pass
 
     SecureHandler.authorizer = authorizer
+    SecureHandler.auth_failed_timeout = 0
     SecureHandler.certfile = certificate
     SecureHandler.keyfile = key
     SecureHandler.tls_control_required = True
@@ -57,6 +60,7 @@ def main():
         pass
 
     CuttingHandler.authorizer = authorizer
+    CuttingHandler.auth_failed_timeout = 0
     CuttingHandler.dtp_handler = CuttingDTP
     CuttingHandler.use_sendfile = False  # the cut happens in send()
     cutting = FTPServer(("127.0.0.1", 0), CuttingHandler, ioloop=server.ioloop)

@@ -79,10 +79,10 @@ TEST_F(RunControllerTest, RestoreCopiesTheBackupBack) {
 TEST_F(RunControllerTest, SyncCopiesBothWaysAndLeavesIdenticalPairs) {
   ASSERT_TRUE(WriteTestFile(source + L"\\only-here.txt", "s"));
   ASSERT_TRUE(WriteTestFile(destination + L"\\only-there.txt", "d"));
-  ASSERT_TRUE(WriteTestFile(source + L"\\newer-here.txt", FileSpec("new", 0, kNew)));
-  ASSERT_TRUE(WriteTestFile(destination + L"\\newer-here.txt", FileSpec("old old", 0, kOld)));
-  ASSERT_TRUE(WriteTestFile(source + L"\\same.txt", FileSpec("1234", 0, kOld)));
-  ASSERT_TRUE(WriteTestFile(destination + L"\\same.txt", FileSpec("abcd", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\newer-here.txt", FileContent("new", 0, kNew)));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\newer-here.txt", FileContent("old old", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\same.txt", FileContent("1234", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\same.txt", FileContent("abcd", 0, kOld)));
   AddPair(source, destination);
   EXPECT_EQ(Run(BackupMode::kSync).result, RunResult::kFinished);
   EXPECT_EQ(ReadTestFile(destination + L"\\only-here.txt"), "s");

@@ -47,7 +47,7 @@ bool MakeTestFolder(WideView path) {
   return CreateDirectoryW(LongPathForm(path).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool WriteTestFile(WideView path, const FileSpec& spec) {
+bool WriteTestFile(WideView path, const FileContent& content) {
   WideString longPath = LongPathForm(path);
   WideString folder(text::FolderPart(path));
   for (size_t slash = folder.find(L'\\', 3); slash != WideString::npos; slash = folder.find(L'\\', slash + 1)) {
@@ -59,21 +59,21 @@ bool WriteTestFile(WideView path, const FileSpec& spec) {
                                   nullptr));
     if (!file) return false;
     DWORD written = 0;
-    if (!spec.bytes.empty() &&
-        (!WriteFile(file.get(), spec.bytes.data(), static_cast<DWORD>(spec.bytes.size()), &written, nullptr) ||
-         written != spec.bytes.size())) {
+    if (!content.bytes.empty() &&
+        (!WriteFile(file.get(), content.bytes.data(), static_cast<DWORD>(content.bytes.size()), &written, nullptr) ||
+         written != content.bytes.size())) {
       return false;
     }
-    if (spec.lastWriteTime) {
-      const FILETIME& time = *spec.lastWriteTime;
+    if (content.lastWriteTime) {
+      const FILETIME& time = *content.lastWriteTime;
       if (!SetFileTime(file.get(), &time, &time, &time)) return false;
     }
   }
-  if (spec.attributes != 0 && !SetFileAttributesW(longPath.c_str(), spec.attributes)) return false;
+  if (content.attributes != 0 && !SetFileAttributesW(longPath.c_str(), content.attributes)) return false;
   return true;
 }
 
-bool WriteTestFile(WideView path, std::string_view bytes) { return WriteTestFile(path, FileSpec(std::string(bytes))); }
+bool WriteTestFile(WideView path, std::string_view bytes) { return WriteTestFile(path, FileContent(std::string(bytes))); }
 
 std::string ReadTestFile(WideView path) {
   UniqueHandle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -28,8 +28,8 @@ class TempFolder {
   WideString path_;
 };
 
-struct FileSpec {
-  explicit FileSpec(std::string content, DWORD fileAttributes = 0, std::optional<FILETIME> writeTime = std::nullopt)
+struct FileContent {
+  explicit FileContent(std::string content, DWORD fileAttributes = 0, std::optional<FILETIME> writeTime = std::nullopt)
       : bytes(std::move(content)), attributes(fileAttributes), lastWriteTime(writeTime) {}
 
   std::string bytes;
@@ -38,7 +38,7 @@ struct FileSpec {
 };
 
 // Writes the file (creating its folders) with exactly the given bytes, then applies time and attributes.
-bool WriteTestFile(WideView path, const FileSpec& spec);
+bool WriteTestFile(WideView path, const FileContent& content);
 bool WriteTestFile(WideView path, std::string_view bytes);
 [[nodiscard]] std::string ReadTestFile(WideView path);
 bool MakeTestFolder(WideView path);
