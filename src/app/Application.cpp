@@ -42,6 +42,7 @@ bool Application::ApplyCommandLine(const wchar_t* commandLine) {
   uiMode_ = request.uiMode;
   startFlags_ = request.startFlags;
   settingsFileToLoad_ = std::move(request.settingsFileToLoad);
+  missingSettingsFile_ = std::move(request.missingSettingsFile);
   if (request.removeUpdateTemp) (void)ForceDelete(paths_.updateTempPath, 0);
   return true;
 }

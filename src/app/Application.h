@@ -32,6 +32,8 @@ class Application {
   [[nodiscard]] const AppPaths& paths() const { return paths_; }
   [[nodiscard]] const WideString& commandLine() const { return commandLine_; }
   [[nodiscard]] const WideString& settingsFileToLoad() const { return settingsFileToLoad_; }
+  // The last settings file named on the command line when it names no existing file (see CommandLine.h).
+  [[nodiscard]] const WideString& missingSettingsFile() const { return missingSettingsFile_; }
   [[nodiscard]] IniFile& appIni() { return appIni_; }
   [[nodiscard]] IniFile& jobIni() { return jobIni_; }
   [[nodiscard]] ErrorLog& errorLog() { return errorLog_; }
@@ -49,6 +51,7 @@ class Application {
   AppPaths paths_;
   WideString commandLine_;
   WideString settingsFileToLoad_;
+  WideString missingSettingsFile_;
   IniFile appIni_;
   IniFile jobIni_;
   ErrorLog errorLog_{L""};

@@ -31,8 +31,13 @@ CommandLineRequest ParseCommandLine(const wchar_t* commandLine) {
       request.uiMode = UiMode::kPassive;
     } else if (IsSwitch(argument, L"Quiet")) {
       request.uiMode = UiMode::kQuiet;
-    } else if (text::EndsWith(argument, L".brlk", false) && IsExistingFile(argument)) {
-      request.settingsFileToLoad = WideString(argument);
+    } else if (text::EndsWith(argument, L".brlk", false)) {
+      if (IsExistingFile(argument)) {
+        request.settingsFileToLoad = WideString(argument);
+        request.missingSettingsFile.clear();
+      } else {
+        request.missingSettingsFile = WideString(argument);
+      }
     } else if (IsSwitch(argument, L"Uninstall")) {
       request.uninstall = true;
       break;

@@ -5,9 +5,12 @@
 #include "engine/ForceDelete.h"
 #include "engine/LocalPass.h"
 #include "engine/Messages.h"
+#include "engine/PartialCopy.h"
 #include "engine/PassRules.h"
+#include "ini/TextFile.h"
 #include "ftp/FtpClient.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -39,7 +42,8 @@ class Side {
   [[nodiscard]] virtual bool List(const WideString& folder, std::vector<Entry>& entries) = 0;
   [[nodiscard]] virtual bool FolderExists(const WideString& folder) = 0;
   [[nodiscard]] virtual bool MakeFolder(const WideString& folder, DWORD attributes) = 0;
-  virtual void Delete(const WideString& path, bool isFolder) = 0;
+  // False when the entry is still there.
+  [[nodiscard]] virtual bool Delete(const WideString& path, bool isFolder) = 0;
   [[nodiscard]] virtual bool OpenRead(const WideString& path) = 0;
   [[nodiscard]] virtual int Read(void* buffer, size_t size) = 0;  // -1 on failure
   // True when the source confirms that the whole file was read: a server that cut the data connection
@@ -76,14 +80,25 @@ class LocalSide final : public Side {
   }
   bool FolderExists(const WideString& folder) override { return IsExistingFolder(folder); }
   bool MakeFolder(const WideString& folder, DWORD attributes) override { return CreateFolder(folder, attributes); }
-  void Delete(const WideString& path, bool) override { (void)ForceDelete(path, kDeleteResetPermissions); }
+  bool Delete(const WideString& path, bool) override {
+    return ForceDelete(path, kDeleteResetPermissions) == ForceDeleteResult::kDeleted;
+  }
 
   bool OpenRead(const WideString& path) override {
-    return reading_.Open(path, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) || reading_.Open(path, TextFile::kRaw, 0);
+    if (!reading_.Open(path, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) && !reading_.Open(path, TextFile::kRaw, 0)) {
+      return false;
+    }
+    // Exactly the length the file has now is sent; a file that shrinks meanwhile fails the copy.
+    int64_t length = reading_.Size();
+    remaining_ = length < 0 ? 0 : static_cast<uint64_t>(length);
+    return length >= 0;
   }
   int Read(void* buffer, size_t size) override {
+    if (remaining_ == 0) return 0;
     DWORD got = 0;
-    if (!ReadFile(reading_.handle(), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(remaining_, size));
+    if (!ReadFile(reading_.handle(), buffer, wanted, &got, nullptr) || got == 0) return -1;
+    remaining_ -= got;
     return static_cast<int>(got);
   }
   bool CloseRead() override {
@@ -91,49 +106,18 @@ class LocalSide final : public Side {
     return true;
   }
 
-  bool OpenWrite(const WideString& path, bool exists) override {
-    target_ = path;
-    inPlace_ = !exists;
-    written_ = exists ? text::Concat(path, kPartialCopySuffix) : path;
-    uint32_t flags = TextFile::kRaw | TextFile::kExclusive | TextFile::kCreate;
-    if (!exists) flags |= TextFile::kCreateNew;
-    if (writing_.Open(written_, flags, FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL)) return true;
-    if (writing_.Open(written_, flags, FILE_ATTRIBUTE_NORMAL)) return true;
-    if (!exists) return false;
-    (void)ForceDelete(written_, kDeleteResetPermissions);
-    return writing_.Open(written_, flags, FILE_ATTRIBUTE_NORMAL);
-  }
-  bool Write(const void* data, size_t size) override { return writing_.WriteBytes(data, size); }
-
+  bool OpenWrite(const WideString& path, bool) override { return writing_.Open(path); }
+  bool Write(const void* data, size_t size) override { return writing_.Write(data, size); }
   bool FinishWrite(const Entry& source) override {
-    FILE_BASIC_INFO basic{};
-    basic.CreationTime.QuadPart = FileTimeValue(source.creation);
-    basic.LastAccessTime.QuadPart = FileTimeValue(source.lastAccess);
-    basic.LastWriteTime.QuadPart = FileTimeValue(source.lastWrite);
     DWORD attributes = source.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
-    basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-    (void)SetFileInformationByHandle(writing_.handle(), FileBasicInfo, &basic, sizeof(basic));
-    writing_.Close();
-    if (inPlace_) return true;
-    WideString from = LongPathForm(written_), to = LongPathForm(target_);
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
-    (void)ForceDelete(written_, 0);
-    return false;
+    return writing_.Commit(source.creation, source.lastAccess, source.lastWrite, attributes);
   }
-  void AbandonWrite() override {
-    writing_.Close();
-    (void)ForceDelete(written_, 0);
-  }
+  void AbandonWrite() override { writing_.Abandon(); }
 
  private:
   TextFile reading_;
-  TextFile writing_;
-  WideString target_;
-  WideString written_;
-  bool inPlace_ = true;
+  uint64_t remaining_ = 0;
+  PartialCopy writing_;
 };
 
 class RemoteSide final : public Side {
@@ -159,9 +143,9 @@ class RemoteSide final : public Side {
   bool FolderExists(const WideString& folder) override { return client_.ChangeDirectory(folder); }
   // The server creates one level at a time; the walk descends level by level.
   bool MakeFolder(const WideString& folder, DWORD) override { return client_.MakeDirectory(folder); }
-  void Delete(const WideString& path, bool isFolder) override {
+  bool Delete(const WideString& path, bool isFolder) override {
     // A folder that still has content is not emptied: the server refuses, and it stays.
-    (void)(isFolder ? client_.RemoveRemoteDirectory(path) : client_.DeleteRemoteFile(path));
+    return isFolder ? client_.RemoveRemoteDirectory(path) : client_.DeleteRemoteFile(path);
   }
 
   bool OpenRead(const WideString& path) override { return client_.OpenForReading(path); }
@@ -242,7 +226,11 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
 
   // Remote listings are read whole and closed before anything else happens on the connection.
   std::vector<Entry> entries;
-  if (!source_.List(source, entries)) return !state_.ShouldStop();
+  if (!source_.List(source, entries)) {
+    // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
+    if (!state_.CancelRequested()) Fail(messages::kCouldNotReadFolder, source);
+    return !state_.ShouldStop();
+  }
 
   std::unordered_map<WideString, Entry> others;
   bool othersListed = false;
@@ -277,7 +265,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
 
     if (rules_.deletionPass && !counterpart.exists) {
       if (counterpart.definitelyMissing) {
-        source_.Delete(sourcePath, entry.IsDirectory());
+        if (!source_.Delete(sourcePath, entry.IsDirectory())) Fail(messages::kCouldNotDelete, sourcePath);
       } else {
         Fail(messages::kSourceDirectoryNotFound, targetPath);  // the other side could not tell
       }

@@ -6,7 +6,9 @@
 #include "engine/FtpPass.h"
 #include "engine/Messages.h"
 #include "engine/PassRules.h"
+#include "ini/TextFile.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace {
@@ -88,14 +90,13 @@ class LocalWalk {
   void Fail(WideView prefix, WideView path) { RecordFailure(state_, log_, prefix, path); }
   bool File(const WideString& sourcePath, const WideString& targetPath, const WIN32_FIND_DATAW& found,
             const Counterpart& target);
-  CopyOutcome CopyContent(const WideString& sourcePath, const WideString& targetPath, const WideString& temporaryPath,
-                          bool targetMayBeMissing, bool& inPlace);
-  bool OpenTemporaryTarget(const WideString& temporaryPath);
-  bool ReplaceTarget(const WideString& temporaryPath, const WideString& targetPath);
+  CopyOutcome CopyContent(const WideString& sourcePath, const WideString& targetPath);
 
   RunState& state_;
   ErrorLog& log_;
   const PassRules rules_;
+  TextFile source_;
+  PartialCopy target_;
 };
 
 bool LocalWalk::Folder(const WideString& source, const WideString& target) {
@@ -117,8 +118,10 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
     }
   }
 
+  // The other side is listed in every pass: the listing removes what a killed run left there, and the
+  // comparison and the deletion pass read their answers from it.
   OtherSide otherSide;
-  bool otherSideListed = (rules_.compare || rules_.deletionPass) && otherSide.Read(target);
+  bool otherSideListed = otherSide.Read(target);
 
   DirectoryIterator entries;
   for (bool found = entries.Open(JoinPath(LongPathForm(source), L"*"), DirectoryIterator::kSkipReparsePoints);
@@ -135,13 +138,15 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
     }
 
     // Copying without comparison needs nothing to be known about the other side.
-    Counterpart counterpart = otherSideListed                ? otherSide.Find(entry.cFileName)
+    Counterpart counterpart = otherSideListed                              ? otherSide.Find(entry.cFileName)
                               : (rules_.compare || rules_.deletionPass) ? LookUp(targetEntry)
-                                                            : Counterpart{};
+                                                                          : Counterpart{};
     if (rules_.deletionPass && !counterpart.exists) {
       // "Not found" counts only while the folder on the other side is still there to ask.
       if (counterpart.definitelyMissing && IsExistingFolder(target)) {
-        (void)ForceDelete(sourceEntry, kDeleteResetPermissions);
+        if (ForceDelete(sourceEntry, kDeleteResetPermissions) != ForceDeleteResult::kDeleted) {
+          Fail(messages::kCouldNotDelete, sourceEntry);
+        }
       } else {
         // The other side could not tell (a share gone, access denied): nothing is deleted on a guess.
         Fail(messages::kSourceDirectoryNotFound, targetEntry);
@@ -159,6 +164,8 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
 
     if (!File(sourceEntry, targetEntry, entry, counterpart)) return false;
   }
+  // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
+  if (!entries.EndedNormally()) Fail(messages::kCouldNotReadFolder, source);
   return true;
 }
 
@@ -172,123 +179,62 @@ bool LocalWalk::File(const WideString& sourcePath, const WideString& targetPath,
     return true;
   }
 
-  WideString temporaryPath = text::Concat(targetPath, kPartialCopySuffix);
-  bool inPlace = false;
-  CopyOutcome outcome = CopyContent(sourcePath, targetPath, temporaryPath, !target.exists, inPlace);
-  const WideString& writtenPath = inPlace ? targetPath : temporaryPath;
+  CopyOutcome outcome = CopyContent(sourcePath, targetPath);
+  source_.Close();
   if (outcome == CopyOutcome::kDone) {
-    // The copy is complete: give it the source's times and attributes (one call on the open handle), then
-    // let it take the target's place.
-    FILE_BASIC_INFO basic{};
-    basic.CreationTime.LowPart = found.ftCreationTime.dwLowDateTime;
-    basic.CreationTime.HighPart = static_cast<LONG>(found.ftCreationTime.dwHighDateTime);
-    basic.LastAccessTime.LowPart = found.ftLastAccessTime.dwLowDateTime;
-    basic.LastAccessTime.HighPart = static_cast<LONG>(found.ftLastAccessTime.dwHighDateTime);
-    basic.LastWriteTime.LowPart = found.ftLastWriteTime.dwLowDateTime;
-    basic.LastWriteTime.HighPart = static_cast<LONG>(found.ftLastWriteTime.dwHighDateTime);
-    basic.FileAttributes = found.dwFileAttributes ? found.dwFileAttributes : FILE_ATTRIBUTE_NORMAL;
-    if (!SetFileInformationByHandle(state_.targetFile.handle(), FileBasicInfo, &basic, sizeof(basic))) {
-      FILETIME creation = found.ftCreationTime, access = found.ftLastAccessTime, write = found.ftLastWriteTime;
-      SetFileTime(state_.targetFile.handle(), &creation, &access, &write);
-      state_.targetFile.Close();
-      SetFileAttributesW(LongPathForm(writtenPath).c_str(), basic.FileAttributes);
-    }
-    state_.targetFile.Close();
-    state_.sourceFile.Close();
-    if (!inPlace && !ReplaceTarget(temporaryPath, targetPath)) {
-      SetFileAttributesW(LongPathForm(temporaryPath).c_str(), FILE_ATTRIBUTE_NORMAL);
-      (void)ForceDelete(temporaryPath, 0);
+    if (!target_.Commit(found.ftCreationTime, found.ftLastAccessTime, found.ftLastWriteTime, found.dwFileAttributes)) {
       Fail(messages::kCouldNotWriteLocal, targetPath);
     }
     return !state_.CancelRequested();
   }
-
   // Whatever went wrong, only the partial copy goes; a previous backup copy stays as it was.
-  state_.targetFile.Close();
-  state_.sourceFile.Close();
-  (void)ForceDelete(writtenPath, 0);
+  target_.Abandon();
   return outcome != CopyOutcome::kCancelled;
 }
 
-bool LocalWalk::OpenTemporaryTarget(const WideString& temporaryPath) {
-  constexpr uint32_t kFlags = TextFile::kRaw | TextFile::kExclusive | TextFile::kCreate;
-  if (state_.targetFile.Open(temporaryPath, kFlags, FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL)) return true;
-  if (state_.targetFile.Open(temporaryPath, kFlags, FILE_ATTRIBUTE_NORMAL)) return true;
-  // A partial copy left with read-only or system marks, or refused permissions, is cleared out of the way.
-  (void)ForceDelete(temporaryPath, kDeleteResetPermissions);
-  return state_.targetFile.Open(temporaryPath, kFlags, FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL) ||
-         state_.targetFile.Open(temporaryPath, kFlags, FILE_ATTRIBUTE_NORMAL);
-}
-
-CopyOutcome LocalWalk::CopyContent(const WideString& sourcePath, const WideString& targetPath,
-                                   const WideString& temporaryPath, bool targetMayBeMissing, bool& inPlace) {
-  inPlace = false;
-  if (!state_.sourceFile.Open(sourcePath, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) &&
-      !state_.sourceFile.Open(sourcePath, TextFile::kRaw, 0)) {
+CopyOutcome LocalWalk::CopyContent(const WideString& sourcePath, const WideString& targetPath) {
+  if (!source_.Open(sourcePath, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) &&
+      !source_.Open(sourcePath, TextFile::kRaw, 0)) {
     Fail(messages::kCouldNotOpenLocalForReading, sourcePath);
     return CopyOutcome::kReadFailed;
   }
-  // Where no earlier copy exists there is nothing to protect, so the copy is written under its own name
-  // (and removed again if it fails). The creation only succeeds when the name is really free.
-  if (targetMayBeMissing) {
-    constexpr uint32_t kNew = TextFile::kRaw | TextFile::kExclusive | TextFile::kCreate | TextFile::kCreateNew;
-    inPlace = state_.targetFile.Open(targetPath, kNew, FILE_FLAG_BACKUP_SEMANTICS | FILE_ATTRIBUTE_NORMAL) ||
-              (state_.targetFile.lastError() != ERROR_FILE_EXISTS &&
-               state_.targetFile.lastError() != ERROR_ALREADY_EXISTS &&
-               state_.targetFile.Open(targetPath, kNew, FILE_ATTRIBUTE_NORMAL));
+  // Exactly the length the file has now is copied: a file that grows meanwhile is not chased, and one
+  // that shrinks gives a failure instead of a torn copy.
+  int64_t length = source_.Size();
+  if (length < 0) {
+    Fail(messages::kCouldNotReadLocal, sourcePath);
+    return CopyOutcome::kReadFailed;
   }
-  if (!inPlace && !OpenTemporaryTarget(temporaryPath)) {
+  if (!target_.Open(targetPath)) {
     Fail(messages::kCouldNotOpenLocalForWriting, targetPath);
     return CopyOutcome::kWriteFailed;
   }
   if (state_.CancelRequested()) return CopyOutcome::kCancelled;
 
   unsigned char* buffer = state_.copyBuffer.get();
-  while (true) {
+  for (uint64_t remaining = static_cast<uint64_t>(length); remaining > 0;) {
+    DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(remaining, kCopyBufferSize));
     DWORD got = 0;
-    if (!ReadFile(state_.sourceFile.handle(), buffer, static_cast<DWORD>(kCopyBufferSize), &got, nullptr)) {
+    if (!ReadFile(source_.handle(), buffer, wanted, &got, nullptr) || got == 0) {
       Fail(messages::kCouldNotReadLocal, sourcePath);
       return CopyOutcome::kReadFailed;
     }
-    if (got == 0) return CopyOutcome::kDone;
-    DWORD written = 0;
-    if (!WriteFile(state_.targetFile.handle(), buffer, got, &written, nullptr) || written != got) {
+    if (!target_.Write(buffer, got)) {
       Fail(messages::kCouldNotWriteLocal, targetPath);
       return CopyOutcome::kWriteFailed;
     }
-    state_.AddBytes(written);
+    remaining -= got;
+    state_.AddBytes(got);
     if (state_.ShouldStop()) return CopyOutcome::kCancelled;
   }
-}
-
-bool LocalWalk::ReplaceTarget(const WideString& temporaryPath, const WideString& targetPath) {
-  WideString from = LongPathForm(temporaryPath);
-  WideString to = LongPathForm(targetPath);
-  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  // Read-only, hidden or system marks on the old copy can refuse the replacement.
-  DWORD old = GetFileAttributesW(to.c_str());
-  if (old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY) &&
-      (old & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
-    SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  }
-  // Refused permissions on the old copy: reset them and delete it, the new one is complete beside it.
-  if (old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY) &&
-      ForceDelete(targetPath, kDeleteResetPermissions) == ForceDeleteResult::kDeleted) {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  }
-  return false;
+  return CopyOutcome::kDone;
 }
 
 }  // namespace
 
-bool IsPartialCopyName(WideView name) { return text::EndsWith(name, kPartialCopySuffix, false); }
-
 void RunLocalPass(RunState& state, ErrorLog& log, const WideString& sourceFolder, const WideString& targetFolder) {
   LocalWalk walk(state, log);
   walk.Folder(sourceFolder, targetFolder);
-  state.sourceFile.Close();
-  state.targetFile.Close();
 }
 
 void RunTransferPass(RunState& state, ErrorLog& log) {

@@ -24,5 +24,12 @@ inline constexpr WideView kSourceDirectoryNotFound = L"Source directory not foun
 // Two blanks, then the server, then kAtPort and the port.
 inline constexpr WideView kCouldNotConnect = L"Could not connect to  ";
 inline constexpr WideView kAtPort = L" at port ";
+inline constexpr WideView kCouldNotReadFolder = L"Could not read folder: ";
+inline constexpr WideView kCouldNotDelete = L"Could not delete: ";
+// A folder pair the run refuses before touching anything.
+inline constexpr WideView kNotAFullPath = L"Not a full path: ";
+inline constexpr WideView kNotAValidPath = L"Not a valid path: ";
+inline constexpr WideView kSourceAndDestinationOverlap = L"Source and destination overlap: ";
+inline constexpr WideView kOverlapJoin = L" and ";
 
 }  // namespace messages

@@ -13,8 +13,6 @@ void RunState::ResetForJob() {
   transferKind = TransferKind::kLocalToLocal;
   sourceConnection = nullptr;
   targetConnection = nullptr;
-  sourceFile.Close();
-  targetFile.Close();
 }
 
 void RunState::ResetForRun() {

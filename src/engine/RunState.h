@@ -8,7 +8,6 @@
 
 #include "base/UniqueHandle.h"
 #include "base/WideString.h"
-#include "ini/TextFile.h"
 
 #include <windows.h>
 
@@ -51,13 +50,19 @@ class PauseGate {
     SetEvent(running_.get());
   }
   [[nodiscard]] bool IsPaused() const { return paused_.load(); }
+  // True while the worker stands still at its checkpoint: a pause asked for takes effect only there.
+  [[nodiscard]] bool IsHolding() const { return holding_.load(); }
   // Called by the worker: returns at once unless paused. The flag spares the kernel call on every chunk.
   void WaitWhilePaused() const {
-    if (paused_.load()) WaitForSingleObject(running_.get(), INFINITE);
+    if (!paused_.load()) return;
+    holding_.store(true);
+    WaitForSingleObject(running_.get(), INFINITE);
+    holding_.store(false);
   }
 
  private:
   std::atomic<bool> paused_{false};
+  mutable std::atomic<bool> holding_{false};
   UniqueKernelHandle running_;
 };
 
@@ -84,8 +89,6 @@ struct RunState {
 
   // Allocated before the first run and kept for the process.
   std::unique_ptr<unsigned char[]> copyBuffer;
-  TextFile sourceFile;
-  TextFile targetFile;
 
   PauseGate pause;
 

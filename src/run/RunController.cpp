@@ -9,6 +9,9 @@
 
 #include <windows.h>
 
+#include <cwctype>
+#include <optional>
+
 namespace {
 
 constexpr DWORD kFtpTimeoutMs = 30000;
@@ -24,6 +27,91 @@ WideString ExpandLocalPath(const WideString& path) {
   DWORD length = ExpandEnvironmentStringsW(path.c_str(), buffer, static_cast<DWORD>(std::size(buffer)));
   if (length == 0 || length > std::size(buffer)) return path;
   return WideString(buffer, length - 1);
+}
+
+bool HasControlCharacter(WideView text) {
+  for (wchar_t c : text) {
+    if (c < 0x20) return true;
+  }
+  return false;
+}
+
+// The text with its control characters shown as "?", fit for the log.
+WideString Printable(WideView text) {
+  WideString result(text);
+  for (wchar_t& c : result) {
+    if (c < 0x20) c = L'?';
+  }
+  return result;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "D:\..." or "\\server\share\...": a path that means the same whatever the current folder is.
+bool IsFullPath(WideView path) {
+  if (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && IsSeparator(path[2])) return true;
+  if (path.size() < 5 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
+  size_t serverEnd = 2;
+  while (serverEnd < path.size() && !IsSeparator(path[serverEnd])) ++serverEnd;
+  return serverEnd > 2 && serverEnd + 1 < path.size();
+}
+
+// A path in the form two paths can be compared in: 8.3 names spelt out, lower case, with the long-path
+// prefix (which a canonical path may carry or not) removed.
+WideString ComparablePath(const WideString& canonical) {
+  WideString path = canonical;
+  if (text::StartsWith(path, L"\\\\?\\")) path.erase(0, 4);
+  if (path.find(L'~') != WideString::npos) {
+    // The longest part that exists is spelt out by the system; the rest cannot be a short name.
+    WideString existing = path, tail;
+    while (existing.size() > 3) {
+      DWORD needed = GetLongPathNameW(existing.c_str(), nullptr, 0);
+      if (needed != 0) {
+        WideString expanded(needed, L'\0');
+        DWORD length = GetLongPathNameW(existing.c_str(), expanded.data(), needed);
+        if (length != 0 && length < needed) {
+          expanded.resize(length);
+          path = text::Concat(expanded, tail);
+        }
+        break;
+      }
+      size_t slash = existing.rfind(L'\\');
+      if (slash == WideString::npos || slash < 3) break;
+      tail = text::Concat(existing.substr(slash), tail);
+      existing.resize(slash);
+    }
+  }
+  while (!path.empty() && IsSeparator(path.back())) path.pop_back();
+  return text::ToLower(path);
+}
+
+// One folder is the other or lies inside it. Both are compared without regard to case.
+bool Nested(const WideString& a, const WideString& b, wchar_t separator) {
+  const WideString& shorter = a.size() <= b.size() ? a : b;
+  const WideString& longer = a.size() <= b.size() ? b : a;
+  if (!text::StartsWith(longer, shorter)) return false;
+  return longer.size() == shorter.size() || shorter.empty() || longer[shorter.size()] == separator;
+}
+
+// Remote directories as "/a/b", without doubled or trailing slashes.
+WideString ComparableRemotePath(const WideString& directory) {
+  WideString path = text::Concat(L"/", directory);
+  while (path.find(L"//") != WideString::npos) path = text::ReplaceAll(path, L"//", L"/");
+  while (!path.empty() && path.back() == L'/') path.pop_back();
+  return text::ToLower(path);
+}
+
+// Whether the two sides of a pair are one folder or one lies inside the other: copying would then feed
+// on itself, and Strict would delete from the source what it had just backed up.
+bool SidesOverlap(bool remoteA, const WideString& rootA, const std::optional<FtpLocation>& locationA, bool remoteB,
+                  const WideString& rootB, const std::optional<FtpLocation>& locationB) {
+  if (remoteA != remoteB) return false;
+  if (!remoteA) return Nested(ComparablePath(rootA), ComparablePath(rootB), L'\\');
+  if (!text::EqualsNoCase(locationA->server, locationB->server) ||
+      locationA->PortNumber() != locationB->PortNumber()) {
+    return false;
+  }
+  return Nested(ComparableRemotePath(rootA), ComparableRemotePath(rootB), L'/');
 }
 
 FILETIME LocalNow() {
@@ -113,6 +201,7 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
     const WideString* shown = nullptr;
     const WideString* stored = nullptr;
     bool remote = false;
+    std::optional<FtpLocation> location;
     std::unique_ptr<FtpClient> client;
     WideString root;
   };
@@ -129,30 +218,52 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
       controller.state_.sourceConnection = controller.state_.targetConnection = nullptr;
     }
   } forgetConnections{*this};
+
+  // Both sides are checked before anything is touched on either.
   for (SideState& side : sides) {
-    side.remote = KindOfLocation(*side.shown) == LocationKind::kFtp;
-    if (!side.remote) {
-      side.root = CanonicalPath(ExpandLocalPath(*side.shown));
+    // A stored FTP location that cannot be deciphered is still no local folder.
+    side.remote = KindOfLocation(*side.shown) == LocationKind::kFtp || text::StartsWith(*side.shown, kStoredFormPrefix) ||
+                  text::StartsWith(*side.stored, kStoredFormPrefix);
+    if (side.remote) {
+      side.location = ReadLocation(side.stored->empty() ? *side.shown : *side.stored);
+      if (!side.location) return SkipJob(messages::kCouldNotGetFtpInfo, *side.shown);
+      if (HasControlCharacter(side.location->remoteDirectory)) {
+        return SkipJob(messages::kNotAValidPath, Printable(*side.shown));
+      }
+      side.root = side.location->remoteDirectory.empty() ? WideString(L"/") : side.location->remoteDirectory;
       continue;
     }
-    auto location = ReadLocation(*side.stored);
-    if (!location) {
-      log_.Log(messages::kCouldNotGetFtpInfo, *side.shown);
-      return JobOutcome::kSkipped;
-    }
+    // A control character would end the path early for the system (a zero) or name something else.
+    if (HasControlCharacter(*side.shown)) return SkipJob(messages::kNotAValidPath, Printable(*side.shown));
+    WideString expanded = ExpandLocalPath(*side.shown);
+    if (HasControlCharacter(expanded)) return SkipJob(messages::kNotAValidPath, Printable(expanded));
+    // A relative path would depend on the current folder, which for a scheduled run is the system's.
+    if (!IsFullPath(expanded)) return SkipJob(messages::kNotAFullPath, *side.shown);
+    side.root = CanonicalPath(expanded);
+  }
+  if (SidesOverlap(sides[0].remote, sides[0].root, sides[0].location, sides[1].remote, sides[1].root,
+                   sides[1].location)) {
+    log_.Log(messages::kSourceAndDestinationOverlap, pair.source, messages::kOverlapJoin, pair.destination);
+    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+    return JobOutcome::kSkipped;
+  }
+
+  for (SideState& side : sides) {
+    if (!side.remote) continue;
+    const FtpLocation& location = *side.location;
     side.client = std::make_unique<FtpClient>();
-    FtpConnectOptions options{location->server, location->PortNumber(), location->userName, location->password,
-                              location->UsesPassive(), kFtpTimeoutMs};
-    options.useTls = location->UsesSsl();
+    FtpConnectOptions options{location.server, location.PortNumber(), location.userName, location.password,
+                              location.UsesPassive(), kFtpTimeoutMs};
+    options.useTls = location.UsesSsl();
     options.pins = pins_;
     if (!side.client->Connect(options)) {
       // A refused TLS or a changed certificate is said after the usual text.
       const WideString& reason = side.client->failureReason();
-      log_.Log(messages::kCouldNotConnect, location->server, messages::kAtPort,
-               reason.empty() ? location->port : text::Concat(location->port, L" (", reason, L")"));
+      log_.Log(messages::kCouldNotConnect, location.server, messages::kAtPort,
+               reason.empty() ? location.port : text::Concat(location.port, L" (", reason, L")"));
+      state_.failureCount.fetch_add(1, std::memory_order_relaxed);
       return JobOutcome::kSkipped;
     }
-    side.root = location->remoteDirectory.empty() ? WideString(L"/") : location->remoteDirectory;
   }
   const SideState& source = sides[0];
   const SideState& destination = sides[1];
@@ -174,16 +285,10 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   const SideState* copySource = &source;
   const SideState* copyTarget = &destination;
   if (restoring_) {
-    if (!sideExists(destination)) {
-      log_.Log(messages::kRestoringSourceNotFound, pair.destination);
-      return JobOutcome::kSkipped;
-    }
+    if (!sideExists(destination)) return SkipJob(messages::kRestoringSourceNotFound, pair.destination);
     std::swap(copySource, copyTarget);
   } else {
-    if (!sideExists(source)) {
-      log_.Log(messages::kSourceDirectoryNotFound, pair.source);
-      return JobOutcome::kSkipped;
-    }
+    if (!sideExists(source)) return SkipJob(messages::kSourceDirectoryNotFound, pair.source);
     if (state_.runFlags & kRunStrict) {
       secondPass = true;
       state_.runFlags &= ~static_cast<uint32_t>(kRunStrict);
@@ -200,8 +305,7 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   state_.transferKind = kindOf(copySource->remote, copyTarget->remote);
 
   if (!copyTarget->remote && !CreateFolder(state_.targetRoot)) {
-    log_.Log(messages::kCouldNotCreateDestinationFolder, state_.targetRoot);
-    return JobOutcome::kSkipped;
+    return SkipJob(messages::kCouldNotCreateDestinationFolder, state_.targetRoot);
   }
 
   view_.ShowStatus(L"Enumerating files.");
@@ -289,6 +393,12 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
     }
   }
   return !cancelled && !state_.CancelRequested();
+}
+
+RunController::JobOutcome RunController::SkipJob(WideView prefix, WideView text) {
+  log_.Log(prefix, text);
+  state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+  return JobOutcome::kSkipped;
 }
 
 bool RunController::HandleCancel() {

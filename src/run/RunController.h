@@ -52,6 +52,8 @@ class RunController {
  private:
   enum class JobOutcome { kDone, kSkipped, kCancelled };
   JobOutcome RunJob(const FolderPair& pair, size_t index, size_t count);
+  // Logs why a job cannot run and counts it as a failure.
+  JobOutcome SkipJob(WideView prefix, WideView text);
   // Runs body on a worker thread and waits for it; false when the run was cancelled meanwhile.
   bool RunWorker(void (*body)(RunController&));
   [[nodiscard]] bool HandleCancel();

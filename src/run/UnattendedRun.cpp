@@ -1,8 +1,52 @@
 #include "run/UnattendedRun.h"
 
 #include "app/Application.h"
+#include "base/FileSystem.h"
 #include "jobs/SettingsFile.h"
 #include "run/IniCertificatePins.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr WideView kFolders = L"Folders";
+
+enum class SettingsFileState { kUsable, kNotFound, kCannotBeRead };
+
+// Only a definite "nothing is there" (or a name no file can have) is "not found"; a lookup that fails
+// otherwise (access denied, a share that does not answer) could not tell, and the file may well be there.
+SettingsFileState LookUpSettingsFile(WideView path) {
+  DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+    return gone ? SettingsFileState::kNotFound : SettingsFileState::kCannotBeRead;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? SettingsFileState::kNotFound : SettingsFileState::kUsable;
+}
+
+bool IsUsableStore(const IniFile& store) {
+  return !store.loadFailedOnExistingFile() && store.SectionRange(kFolders).has_value();
+}
+
+// The file is read into a store of its own first: the job store saves itself at exit and upgrades an old
+// layout as it loads, so a file that is no settings file must never reach it, or it would be rewritten
+// (or, when missing, created).
+SettingsFileState CheckSettingsFile(WideView path) {
+  SettingsFileState state = LookUpSettingsFile(path);
+  if (state != SettingsFileState::kUsable) return state;
+  IniFile probe(path);
+  return IsUsableStore(probe) ? SettingsFileState::kUsable : SettingsFileState::kCannotBeRead;
+}
+
+int EndOnSettingsFile(Application& app, SettingsFileState state, WideView path) {
+  app.errorLog().Log(state == SettingsFileState::kNotFound ? messages::kSettingsFileNotFound
+                                                           : messages::kSettingsFileCannotBeRead,
+                     path);
+  return kExitFailures;
+}
+
+}  // namespace
 
 int ExitCodeOf(const RunSummary& summary) {
   if (summary.result == RunResult::kCancelled) return kExitCancelled;
@@ -11,12 +55,27 @@ int ExitCodeOf(const RunSummary& summary) {
 }
 
 int RunUnattended(Application& app) {
+  // A named file that was missing when the command line was read stays the error even if something has
+  // appeared under its name since; only the reason logged follows what a lookup says now.
+  if (!app.missingSettingsFile().empty()) {
+    const WideString& missing = app.missingSettingsFile();
+    SettingsFileState state = LookUpSettingsFile(missing);
+    return EndOnSettingsFile(app, state == SettingsFileState::kUsable ? SettingsFileState::kNotFound : state, missing);
+  }
   const WideString& settingsFile =
       app.settingsFileToLoad().empty() ? app.paths().defaultSettingsPath : app.settingsFileToLoad();
+  SettingsFileState state = CheckSettingsFile(settingsFile);
+  if (state != SettingsFileState::kUsable) return EndOnSettingsFile(app, state, settingsFile);
+
   JobList jobs;
   BackupOptions options;
   JobStatus status;
   LoadJob(app.jobIni(), settingsFile, jobs, options, status);
+  // The file may have changed since it was checked; the job store then must not save what it holds over it.
+  if (!IsUsableStore(app.jobIni())) {
+    app.jobIni().SetAutoSave(false);
+    return EndOnSettingsFile(app, SettingsFileState::kCannotBeRead, settingsFile);
+  }
 
   // Until the progress window exists, Passive runs show nothing either.
   HiddenProgressView view;

@@ -4,6 +4,14 @@
 
 class Application;
 
+namespace messages {
+
+// Why an unattended run ended before running anything; the settings file's path follows.
+inline constexpr WideView kSettingsFileNotFound = L"Settings file not found: ";
+inline constexpr WideView kSettingsFileCannotBeRead = L"Settings file cannot be read: ";
+
+}  // namespace messages
+
 // Process exit codes of an unattended run, for scripts.
 enum UnattendedExitCode : int {
   kExitSuccess = 0,    // every checked pair was backed up and nothing failed
@@ -13,6 +21,8 @@ enum UnattendedExitCode : int {
 
 [[nodiscard]] int ExitCodeOf(const RunSummary& summary);
 
-// Backs up every checked pair of the loaded settings file without asking anything (Passive and Quiet run
-// modes). Returns the process exit code.
+// Backs up every checked pair of the settings file without asking anything (Passive and Quiet run modes):
+// the last one named on the command line, or the user's own when none is named. A settings file that is
+// missing, cannot be read or has no "Folders" section ends the run with kExitFailures and a log entry,
+// before anything is run and without the file being created or rewritten. Returns the process exit code.
 int RunUnattended(Application& app);

@@ -86,13 +86,22 @@ class StartUpTest : public ::testing::Test {
 
   int Start(WideView arguments) { return RunProgram(exe, arguments); }
 
+  // A settings file as the program writes it, with one checked pair in Common mode.
+  static std::string JobBytes(WideView source, WideView backup) {
+    return Utf16FileBytes(text::Concat(L"[Settings]\r\nversion=1\r\nFlag=0\r\nSkipAttributes=0\r\n[Folders]\r\n0=",
+                                       source, L"<|>", backup, L"\r\n"));
+  }
+  static WideString Quoted(WideView path) { return text::Concat(L"\"", path, L"\""); }
+  [[nodiscard]] std::vector<WideString> LogMessages() const { return ReadLogMessages(logPath); }
+
   TempFolder root;
   WideString exe = root / L"Brimlark.exe";
+  WideString logPath = root / L"Brimlark_ErrorLog.txt";
   WideString userFile;
 };
 
 TEST_F(StartUpTest, QuietRunImportsOnceAndSavesTheApplicationIni) {
-  ASSERT_TRUE(WriteTestFile(userFile, "[Settings]\r\nSkipStrictWarning=1\r\n"));
+  ASSERT_TRUE(WriteTestFile(userFile, "[Settings]\r\nSkipStrictWarning=1\r\n[Folders]\r\n"));
   EXPECT_EQ(Start(L"/Quiet /NoUpdate"), 0);
   IniFile appIni(root / L"Brimlark.ini");
   EXPECT_STREQ(appIni.GetString(L"Settings", L"Imported m_appini", L""), L"1");
@@ -110,6 +119,7 @@ TEST_F(StartUpTest, QuietRunImportsOnceAndSavesTheApplicationIni) {
 TEST_F(StartUpTest, PostUpdateRemovesTheDownloadedUpdate) {
   WideString leftover = root / L"Brimlark.temp.exe";
   ASSERT_TRUE(WriteTestFile(leftover, "old download"));
+  ASSERT_TRUE(WriteTestFile(userFile, "[Folders]\r\n"));
   EXPECT_EQ(Start(L"/PostUpdate /Quiet"), 0);
   EXPECT_FALSE(Exists(leftover));
 }
@@ -145,11 +155,120 @@ TEST_F(StartUpTest, QuietRunBacksUpTheSettingsFileAndReportsByExitCode) {
 TEST_F(StartUpTest, ApplicationIniHeldByAnotherProcessSurvivesTheRun) {
   WideString appIniPath = root / L"Brimlark.ini";
   ASSERT_TRUE(WriteTestFile(appIniPath, "[Settings]\r\nAutoUpdate=0\r\nImported m_appini=1\r\n"));
+  ASSERT_TRUE(WriteTestFile(userFile, "[Folders]\r\n"));
   HeldOpenFile held(appIniPath);
   ASSERT_TRUE(held.held());
   EXPECT_EQ(Start(L"/Quiet"), 0);
   held.Release();
   EXPECT_EQ(ReadTestFile(appIniPath), "[Settings]\r\nAutoUpdate=0\r\nImported m_appini=1\r\n");
+}
+
+// The user's own settings file beside the executable would back up a pair; a missing file named on the
+// command line must end the run instead of letting that one run in its place.
+TEST_F(StartUpTest, UnattendedRunEndsOnANamedSettingsFileThatIsMissing) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\a.txt", "alpha"));
+  WideString defaultBackup = root / L"default-backup";
+  WideString namedBackup = root / L"named-backup";
+  std::string userBytes = JobBytes(root / L"data", defaultBackup);
+  ASSERT_TRUE(WriteTestFile(userFile, userBytes));
+  WideString job = root / L"job.brlk";
+  std::string jobBytes = JobBytes(root / L"data", namedBackup);
+  ASSERT_TRUE(WriteTestFile(job, jobBytes));
+  WideString gone = root / L"gone.BRLK";
+
+  for (const wchar_t* mode : {L"/Quiet", L"/Passive"}) {
+    // Alone, and as the last of several: the last one named wins even when an existing one came before.
+    for (const WideString& arguments : {text::Concat(mode, L" /NoUpdate ", Quoted(gone)),
+                                        text::Concat(Quoted(job), L" ", Quoted(gone), L" /NoUpdate ", mode)}) {
+      SCOPED_TRACE(text::ToUtf8(arguments));
+      ASSERT_TRUE(!Exists(logPath) || DeleteFileW(logPath.c_str()));
+      EXPECT_EQ(Start(arguments), 1);
+      EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Settings file not found: " + gone});
+      EXPECT_FALSE(Exists(defaultBackup));
+      EXPECT_FALSE(Exists(namedBackup));
+      EXPECT_FALSE(Exists(gone));
+      EXPECT_EQ(ReadTestFile(userFile), userBytes);
+      EXPECT_EQ(ReadTestFile(job), jobBytes);
+    }
+  }
+
+  // Named last, the existing file runs as before.
+  ASSERT_TRUE(!Exists(logPath) || DeleteFileW(logPath.c_str()));
+  EXPECT_EQ(Start(text::Concat(L"/Quiet /NoUpdate ", Quoted(gone), L" ", Quoted(job))), 0);
+  EXPECT_EQ(ReadTestFile(namedBackup + L"\\a.txt"), "alpha");
+  EXPECT_FALSE(Exists(defaultBackup));
+  EXPECT_FALSE(Exists(logPath));
+}
+
+TEST_F(StartUpTest, UnattendedRunEndsWhenTheUsersSettingsFileIsMissing) {
+  for (const wchar_t* mode : {L"/Quiet /NoUpdate", L"/Passive /NoUpdate"}) {
+    SCOPED_TRACE(text::ToUtf8(mode));
+    ASSERT_TRUE(!Exists(logPath) || DeleteFileW(logPath.c_str()));
+    EXPECT_EQ(Start(mode), 1);
+    EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Settings file not found: " + userFile});
+    EXPECT_FALSE(Exists(userFile));  // not created by the job store saving itself at exit
+  }
+}
+
+TEST_F(StartUpTest, UnattendedRunEndsOnASettingsFileThatCannotBeOpened) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\a.txt", "alpha"));
+  WideString backup = root / L"backup";
+  std::string bytes = JobBytes(root / L"data", backup);
+  WideString job = root / L"job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, bytes));
+  ASSERT_TRUE(WriteTestFile(userFile, bytes));
+
+  struct Case {
+    WideString heldFile;
+    WideString arguments;
+  } cases[] = {
+      {job, L"/Quiet /NoUpdate " + Quoted(job)},
+      {job, L"/Passive /NoUpdate " + Quoted(job)},
+      {userFile, L"/Quiet /NoUpdate"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(text::ToUtf8(c.arguments));
+    ASSERT_TRUE(!Exists(logPath) || DeleteFileW(logPath.c_str()));
+    {
+      HeldOpenFile held(c.heldFile);
+      ASSERT_TRUE(held.held());
+      EXPECT_EQ(Start(c.arguments), 1);
+    }
+    EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Settings file cannot be read: " + c.heldFile});
+    EXPECT_EQ(ReadTestFile(c.heldFile), bytes);
+    EXPECT_FALSE(Exists(backup));
+  }
+}
+
+TEST_F(StartUpTest, UnattendedRunEndsOnASettingsFileWithoutFolders) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\a.txt", "alpha"));
+  WideString backup = root / L"backup";
+  WideString pairLine = text::Concat(L"0=", root / L"data", L"<|>", backup, L"\r\n");
+  WideString job = root / L"job.brlk";
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      // Without a version the file would also be upgraded, and so rewritten, on loading.
+      {"no version, no sections but Settings", "[Settings]\r\nFlag=0\r\n"},
+      {"a misspelt section", Utf16FileBytes(L"[Settings]\r\nversion=1\r\n[Folder]\r\n" + pairLine)},
+      {"pair lines without any section", text::ToAnsi(pairLine)},
+      {"empty", ""},
+      {"a byte-order mark alone", "\xFF\xFE"},
+  };
+  for (const Case& c : cases) {
+    for (bool named : {true, false}) {
+      SCOPED_TRACE(testing::Message() << c.what << (named ? ", named" : ", the user's own"));
+      const WideString& file = named ? job : userFile;
+      ASSERT_TRUE(WriteTestFile(file, c.bytes));
+      ASSERT_TRUE(!Exists(logPath) || DeleteFileW(logPath.c_str()));
+      EXPECT_EQ(Start(named ? L"/Quiet /NoUpdate " + Quoted(job) : WideString(L"/Quiet /NoUpdate")), 1);
+      EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Settings file cannot be read: " + file});
+      EXPECT_EQ(ReadTestFile(file), c.bytes);
+      EXPECT_FALSE(Exists(backup));
+      ASSERT_TRUE(DeleteFileW(file.c_str()));
+    }
+  }
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST_F(CommandLineTest, NoArgumentsMeansNormalModeAndNoFile) {
     EXPECT_EQ(request.uiMode, UiMode::kNormal);
     EXPECT_EQ(request.startFlags, 0u);
     EXPECT_TRUE(request.settingsFileToLoad.empty());
+    EXPECT_TRUE(request.missingSettingsFile.empty());
     EXPECT_FALSE(request.uninstall);
   }
 }
@@ -59,6 +60,31 @@ TEST_F(CommandLineTest, ExistingBrlkFileInAnyCaseIsTheFileToLoad) {
   request = ParseCommandLine((Quoted(job) + L" " + Quoted(upperJob) + L" " + Quoted(root / L"gone.brlk") + L" " +
                               Quoted(notAJob)).c_str());
   EXPECT_EQ(request.settingsFileToLoad, upperJob);
+}
+
+TEST_F(CommandLineTest, LastBrlkArgumentNamingNoFileIsKeptAsTheMissingFile) {
+  WideString gone = root / L"gone.BrLk";
+  WideString folderNamedLikeAJob = root / L"folder.brlk";
+  ASSERT_TRUE(MakeTestFolder(folderNamedLikeAJob));
+  struct Case {
+    WideString line;
+    WideString toLoad;
+    WideString missing;
+  } cases[] = {
+      // The file to load is chosen as before, whatever the mode; a missing file only comes on top.
+      {Quoted(job) + L" " + Quoted(gone), job, gone},
+      {Quoted(job) + L" " + Quoted(gone) + L" /Quiet", job, gone},
+      {L"/Passive " + Quoted(gone) + L" " + Quoted(job), job, L""},
+      {Quoted(gone) + L" " + Quoted(notAJob), L"", gone},
+      {Quoted(folderNamedLikeAJob), L"", folderNamedLikeAJob},
+      {Quoted(upperJob) + L" " + Quoted(gone) + L" " + Quoted(job), job, L""},
+      {Quoted(notAJob) + L" /Quiet", L"", L""},
+  };
+  for (const auto& c : cases) {
+    CommandLineRequest request = ParseCommandLine(c.line.c_str());
+    EXPECT_EQ(request.settingsFileToLoad, c.toLoad) << text::ToUtf8(c.line);
+    EXPECT_EQ(request.missingSettingsFile, c.missing) << text::ToUtf8(c.line);
+  }
 }
 
 TEST_F(CommandLineTest, UninstallStopsTheParsing) {

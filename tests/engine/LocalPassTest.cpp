@@ -167,8 +167,116 @@ TEST_F(LocalPassTest, TargetThatCannotBeReplacedKeepsItsOldContent) {
   held.Release();
   EXPECT_EQ(state.failureCount, 1u);
   EXPECT_EQ(ReadTestFile(target + L"\\locked.txt"), "old content");
-  EXPECT_FALSE(Exists(target + L"\\locked.txt.~brlk-part"));
+  // The complete new copy is kept where the next run finds it, never deleted because the rename failed.
+  EXPECT_EQ(ReadTestFile(target + L"\\locked.txt.~brlk-part"), "new content");
   EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not write local file: " + target + L"\\locked.txt"});
+
+  // The next run replaces the old copy and clears the one kept aside.
+  Pass(kRunCommon);
+  EXPECT_EQ(ReadTestFile(target + L"\\locked.txt"), "new content");
+  EXPECT_FALSE(Exists(target + L"\\locked.txt.~brlk-part"));
+}
+
+TEST_F(LocalPassTest, AReaderWithDeleteSharingNeverCostsBothCopies) {
+  // Indexers and virus scanners open files with delete sharing: a delete of the old copy then only
+  // becomes pending, and the name stays taken until the reader lets go.
+  ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", "new content"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\doc.txt", "old content"));
+  FileHeldByAnotherProcess reader(target + L"\\doc.txt");
+  ASSERT_TRUE(reader.held());
+  Pass(kRunCommon);
+  reader.Release();
+  std::string atTarget = ReadTestFile(target + L"\\doc.txt");
+  if (atTarget != "new content") {
+    // The system refused to replace a file in use: the old copy stands, the new one is complete beside it.
+    EXPECT_EQ(atTarget, "old content");
+    EXPECT_EQ(ReadTestFile(target + L"\\doc.txt.~brlk-part"), "new content");
+    EXPECT_EQ(state.failureCount, 1u);
+    EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not write local file: " + target + L"\\doc.txt"});
+  }
+}
+
+TEST_F(LocalPassTest, ASourceThatChangesWhileCopiedGivesNoTornCopy) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\changes.bin", "probe"));
+  std::string unixSource = UnixPathOf(source + L"\\changes.bin");
+  if (!ResizeAsLinuxProgram(unixSource, 1) || FileSize(source + L"\\changes.bin") != 1) {
+    GTEST_SKIP() << "needs 64-bit Wine: only a program outside the system's sharing rules can change a file being read";
+  }
+  constexpr uint64_t kSize = 256u << 20;
+  struct Case {
+    const char* name;
+    uint64_t newLength;  // set while the copy runs
+    bool fails;
+  } cases[] = {{"grows", kSize + (64u << 20), false}, {"shrinks", 4u << 20, true}};
+  for (const Case& change : cases) {
+    SCOPED_TRACE(change.name);
+    ASSERT_TRUE(WriteTestFile(source + L"\\changes.bin", std::string(kSize, 'c')));
+    ASSERT_TRUE(WriteTestFile(target + L"\\changes.bin", "previous backup"));
+    DeleteFileW(log.path().c_str());
+    state.ResetForJob();
+    state.runFlags = kRunCommon;
+    state.sourceRoot = source;
+    state.targetRoot = target;
+    RunCountingPass(state);
+    bool changedMidway = false;
+    std::thread writer([&] {
+      if (!WaitUntil([&] { return state.bytesDone.load() > 1; })) return;
+      changedMidway = ResizeAsLinuxProgram(unixSource, change.newLength) && state.bytesDone.load() < kSize;
+    });
+    RunTransferPass(state, log);
+    writer.join();
+    if (!changedMidway) GTEST_SKIP() << "the copy finished before the file changed; nothing was shown";
+    if (change.fails) {
+      EXPECT_EQ(ReadTestFile(target + L"\\changes.bin"), "previous backup");
+      EXPECT_EQ(state.failureCount, 1u);
+      EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read local file: " + source + L"\\changes.bin"});
+    } else {
+      EXPECT_EQ(FileSize(target + L"\\changes.bin"), kSize);  // the length seen at open, not chased
+      EXPECT_EQ(state.failureCount, 0u);
+    }
+    EXPECT_FALSE(Exists(target + L"\\changes.bin.~brlk-part"));
+  }
+}
+
+TEST_F(LocalPassTest, EveryModeClearsPartialCopiesInTheFoldersItWalks) {
+  struct Case {
+    const char* name;
+    uint32_t runFlags;
+  } cases[] = {{"common", kRunCommon}, {"update", kRunUpdateMethod}, {"sync", kRunSync | kRunUpdateMethod}};
+  for (const Case& mode : cases) {
+    SCOPED_TRACE(mode.name);
+    ASSERT_TRUE(WriteTestFile(source + L"\\sub\\a.txt", "a"));
+    ASSERT_TRUE(WriteTestFile(target + L"\\sub\\killed.txt.~brlk-part", "a killed run's copy"));
+    ASSERT_TRUE(WriteTestFile(target + L"\\top.txt.~brlk-part", "a killed run's copy"));
+    Pass(mode.runFlags);
+    EXPECT_FALSE(Exists(target + L"\\sub\\killed.txt.~brlk-part"));
+    EXPECT_FALSE(Exists(target + L"\\top.txt.~brlk-part"));
+    EXPECT_EQ(ReadTestFile(target + L"\\sub\\a.txt"), "a");
+  }
+}
+
+TEST_F(LocalPassTest, NewFilesAppearUnderTheirNameOnlyWhenComplete) {
+  // While a new file is being written, its own name stays free; only the partial name is taken.
+  ASSERT_TRUE(WriteTestFile(source + L"\\new.bin", std::string(96 << 20, 'n')));
+  state.ResetForJob();
+  state.sourceRoot = source;
+  state.targetRoot = target;
+  RunCountingPass(state);
+  bool seenUnderOwnName = false, seenPartial = false;
+  std::thread watcher([&] {
+    (void)WaitUntil([&] {
+      uint64_t done = state.bytesDone.load();
+      if (done <= 1 || done >= state.totalBytes.load()) return done >= state.totalBytes.load();
+      seenUnderOwnName = seenUnderOwnName || Exists(target + L"\\new.bin");
+      seenPartial = seenPartial || Exists(target + L"\\new.bin.~brlk-part");
+      return false;
+    });
+  });
+  RunTransferPass(state, log);
+  watcher.join();
+  EXPECT_FALSE(seenUnderOwnName);
+  EXPECT_TRUE(seenPartial);
+  EXPECT_EQ(FileSize(target + L"\\new.bin"), 96u << 20);
 }
 
 TEST_F(LocalPassTest, CancelInTheMiddleOfALargeFileKeepsThePreviousTarget) {
@@ -179,7 +287,7 @@ TEST_F(LocalPassTest, CancelInTheMiddleOfALargeFileKeepsThePreviousTarget) {
   state.targetRoot = target;
   RunCountingPass(state);
   std::thread watcher([this] {
-    while (state.bytesDone.load() <= 1) std::this_thread::yield();
+    (void)WaitUntil([this] { return state.bytesDone.load() > 1; });
     state.RequestCancel();
   });
   RunTransferPass(state, log);
@@ -198,7 +306,7 @@ TEST_F(LocalPassTest, PauseHoldsTheWorkerAtItsNextCheckpoint) {
   state.targetRoot = target;
   state.pause.Pause();
   std::thread worker([this] { RunTransferPass(state, log); });
-  Sleep(200);
+  EXPECT_TRUE(WaitUntil([this] { return state.pause.IsHolding(); }));
   EXPECT_FALSE(Exists(target + L"\\a.txt"));
   state.pause.Resume();
   worker.join();
@@ -248,6 +356,23 @@ TEST_F(LocalPassTest, DeletionPassRemovesWhatTheOtherSideLacks) {
   }
   EXPECT_EQ(ReadTestFile(source + L"\\keep.txt"), "k");
   EXPECT_EQ(state.failureCount, 0u);
+}
+
+TEST_F(LocalPassTest, DeletionThatFailsIsLoggedAndCounted) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\keep.txt", "k"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\keep.txt", "k"));
+  ASSERT_TRUE(WriteTestFile(target + L"\\in-use.txt", "x"));
+  HeldOpenFile held(target + L"\\in-use.txt");
+  ASSERT_TRUE(held.held());
+  state.ResetForJob();
+  state.runFlags = kRunStrict;
+  state.sourceRoot = target;
+  state.targetRoot = source;
+  RunTransferPass(state, log);
+  held.Release();
+  EXPECT_TRUE(Exists(target + L"\\in-use.txt"));
+  EXPECT_EQ(state.failureCount, 1u);
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not delete: " + target + L"\\in-use.txt"});
 }
 
 }  // namespace

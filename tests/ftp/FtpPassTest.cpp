@@ -157,6 +157,25 @@ TEST_F(FtpPassTest, DownloadsWithTheRemoteTimes) {
   EXPECT_EQ(state.totalItems, 4u);  // two files and one folder, plus one
 }
 
+TEST_F(FtpPassTest, TwoSidesOnOneServerThatOverlapAreRefused) {
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\a.txt", "a"));
+  auto parent = FtpSide(L"/" + name + L"/data");
+  auto inside = FtpSide(L"/" + name + L"/DATA/backup/");
+  auto same = FtpSide(L"//" + name + L"//data");
+  AddPair(&parent, L"", &inside, L"");
+  AddPair(&inside, L"", &parent, L"");
+  AddPair(&parent, L"", &same, L"");
+  RunSummary summary = Run(BackupMode::kStrict);
+  EXPECT_EQ(summary.jobsSkipped, 3u);
+  EXPECT_EQ(summary.failures, 3u);
+  EXPECT_EQ(LogMessages(), (std::vector<WideString>{
+                               L"Source and destination overlap: " + parent.second + L" and " + inside.second,
+                               L"Source and destination overlap: " + inside.second + L" and " + parent.second,
+                               L"Source and destination overlap: " + parent.second + L" and " + same.second}));
+  EXPECT_EQ(ReadTestFile(remote + L"\\data\\a.txt"), "a");
+  EXPECT_FALSE(Exists(remote + L"\\data\\backup"));
+}
+
 TEST_F(FtpPassTest, StrictDeletesWhatTheSourceLacksOnTheServer) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\keep.txt", "k"));
@@ -165,11 +184,13 @@ TEST_F(FtpPassTest, StrictDeletesWhatTheSourceLacksOnTheServer) {
   ASSERT_TRUE(MakeTestFolder(remote + L"\\backup\\empty folder"));
   auto target = FtpSide(L"/" + name + L"/backup");
   AddPair(nullptr, source, &target, L"");
-  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kStrict)), kExitSuccess);
+  // A server removes only empty folders; the one it keeps is a failure of the mirror, and said so.
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kStrict)), kExitFailures);
   EXPECT_EQ(ReadTestFile(remote + L"\\backup\\keep.txt"), "k");
   EXPECT_FALSE(Exists(remote + L"\\backup\\extra.txt"));
   EXPECT_FALSE(Exists(remote + L"\\backup\\empty folder"));
-  EXPECT_TRUE(Exists(remote + L"\\backup\\full folder"));  // a server removes only empty folders
+  EXPECT_TRUE(Exists(remote + L"\\backup\\full folder"));
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not delete: /" + name + L"/backup/full folder"});
 }
 
 TEST_F(FtpPassTest, StrictFromTheServerDeletesLocalEntriesTheServerLacks) {

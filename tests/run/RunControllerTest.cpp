@@ -1,6 +1,7 @@
 #include "run/RunController.h"
 
 #include "RunTestSupport.h"
+#include "base/DirectoryIterator.h"
 #include "base/FileSystem.h"
 #include "ini/IniFile.h"
 #include "run/UnattendedRun.h"
@@ -104,7 +105,7 @@ TEST_F(RunControllerTest, JobsThatCannotBeSetUpAreLoggedAndSkipped) {
   RunSummary summary = Run(BackupMode::kCommon);
   EXPECT_EQ(summary.jobsSkipped, 3u);
   EXPECT_EQ(summary.jobsRun, 1u);
-  EXPECT_EQ(summary.failures, 0u);
+  EXPECT_EQ(summary.failures, 3u);  // a job that cannot be set up counts as one failure
   EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
   EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Source directory not found: " + root / L"missing",
                                                      L"Could not create destination folder: " + root / L"blocker\\backup",
@@ -168,28 +169,116 @@ TEST_F(RunControllerTest, CancelConfirmedStopsTheRunWithoutCompletion) {
   ASSERT_TRUE(WriteTestFile(root / L"second\\x.txt", "x"));
   AddPair(source, destination);
   AddPair(root / L"second", root / L"second-backup");
-  view.nextEvent = [] { return ProgressEvent::kCancel; };
+  // Cancelled once the copy of the big file is under way.
+  view.nextEvent = [&] { return state.bytesDone.load() > 1 ? ProgressEvent::kCancel : ProgressEvent::kNone; };
   view.completion = static_cast<int>(CompletionAction::kShutDown);
   RunSummary summary = Run(BackupMode::kCommon);
   EXPECT_EQ(summary.result, RunResult::kCancelled);
   EXPECT_EQ(ExitCodeOf(summary), kExitCancelled);
   EXPECT_FALSE(Exists(root / L"second-backup"));
   EXPECT_TRUE(power.calls.empty());
+  EXPECT_GT(state.bytesDone.load(), 1u);
+  EXPECT_FALSE(Exists(destination + L"\\big.bin"));
   EXPECT_FALSE(Exists(destination + L"\\big.bin.~brlk-part"));
 }
 
-TEST_F(RunControllerTest, PauseAndResumeAreShown) {
+TEST_F(RunControllerTest, PauseWritesNothingUntilResumed) {
   ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(64 << 20, 'b')));
   AddPair(source, destination);
-  int calls = 0;
+  // Paused once the copy is under way; resumed after the view has been asked for events 50 more times
+  // while the worker stood still.
+  enum class Phase { kCopying, kPausing, kHeld, kResumed } phase = Phase::kCopying;
+  int heldCalls = 0;
+  uint64_t bytesWhenHeld = 0, bytesBeforeResume = 0, sizeWhenHeld = 0, sizeBeforeResume = 0;
+  WideString partial = destination + L"\\big.bin.~brlk-part";
   view.nextEvent = [&] {
-    ++calls;
-    return (calls == 1 || calls == 30) ? ProgressEvent::kPauseToggle : ProgressEvent::kNone;
+    switch (phase) {
+      case Phase::kCopying:
+        if (state.bytesDone.load() <= 1) return ProgressEvent::kNone;
+        phase = Phase::kPausing;
+        return ProgressEvent::kPauseToggle;
+      case Phase::kPausing:
+        if (!state.pause.IsHolding()) return ProgressEvent::kNone;
+        phase = Phase::kHeld;
+        bytesWhenHeld = state.bytesDone.load();
+        sizeWhenHeld = FileSize(partial);
+        return ProgressEvent::kNone;
+      case Phase::kHeld:
+        if (++heldCalls < 50) return ProgressEvent::kNone;
+        phase = Phase::kResumed;
+        bytesBeforeResume = state.bytesDone.load();
+        sizeBeforeResume = FileSize(partial);
+        return ProgressEvent::kPauseToggle;
+      case Phase::kResumed: return ProgressEvent::kNone;
+    }
+    return ProgressEvent::kNone;
   };
   EXPECT_EQ(Run(BackupMode::kCommon).result, RunResult::kFinished);
+  ASSERT_EQ(phase, Phase::kResumed) << "the worker never stood still";
+  EXPECT_LT(bytesWhenHeld, state.totalBytes.load());
+  EXPECT_EQ(bytesBeforeResume, bytesWhenHeld);
+  EXPECT_EQ(sizeBeforeResume, sizeWhenHeld);
   EXPECT_EQ(FileSize(destination + L"\\big.bin"), 64u << 20);
   EXPECT_EQ(view.pausedStates, (std::vector<bool>{true, false}));
   EXPECT_TRUE(Shown(L"Paused. Press \"Resume\" to continue."));
+}
+
+TEST_F(RunControllerTest, PairsThatAreNoUsableFullPathsAreRefused) {
+  // Each would otherwise be resolved against the current folder, or cut short by the system.
+  TempFolder current;
+  wchar_t previous[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(current.path().c_str()));
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\other-job\\keep.txt", "k"));
+  AddPair(L"relative\\source", destination);
+  AddPair(source, L"backup");
+  AddPair(source, L"D:backup");
+  AddPair(source, destination + L"\\" + WideString(1, L'\0') + L"other");
+  AddPair(source, destination + L"\\\x01other");
+  AddPair(L"FTP:0011223344556677", destination);  // a stored FTP side that cannot be deciphered
+  RunSummary summary = Run(BackupMode::kStrict);
+  SetCurrentDirectoryW(previous);
+  EXPECT_EQ(summary.jobsSkipped, 6u);
+  EXPECT_EQ(summary.failures, 6u);
+  EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
+  EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Not a full path: relative\\source", L"Not a full path: backup",
+                                                     L"Not a full path: D:backup",
+                                                     L"Not a valid path: " + destination + L"\\?other",
+                                                     L"Not a valid path: " + destination + L"\\?other",
+                                                     L"Could not get FTP info for FTP:0011223344556677"}));
+  EXPECT_EQ(ReadTestFile(destination + L"\\other-job\\keep.txt"), "k");
+  EXPECT_FALSE(Exists(destination + L"\\a.txt"));
+  DirectoryIterator leftovers(current.path() + L"\\*", DirectoryIterator::kAll);
+  EXPECT_FALSE(leftovers.IsOpen()) << "created in the current folder: " << text::ToUtf8(leftovers.name());
+}
+
+TEST_F(RunControllerTest, OverlappingPairsAreRefused) {
+  WideString data = root / L"data";
+  ASSERT_TRUE(WriteTestFile(data + L"\\src\\a.txt", "a"));
+  ASSERT_TRUE(WriteTestFile(data + L"\\keep.txt", "k"));
+  struct Case {
+    WideString source, destination;
+  } cases[] = {
+      {data + L"\\src", data},                      // Strict would delete the source from its parent
+      {data, data + L"\\backup"},                   // a backup inside its own source
+      {data + L"\\src", data + L"\\SRC\\"},         // the same folder, written differently
+      {data + L"\\src", data + L"\\x\\..\\src"},
+  };
+  for (const Case& pair : cases) AddPair(pair.source, pair.destination);
+  AddPair(data + L"\\src", data + L"\\src-backup");  // a namesake beside it is fine
+  RunSummary summary = Run(BackupMode::kStrict);
+  EXPECT_EQ(summary.jobsSkipped, 4u);
+  EXPECT_EQ(summary.jobsRun, 1u);
+  std::vector<WideString> expected;
+  for (const Case& pair : cases) {
+    expected.push_back(L"Source and destination overlap: " + pair.source + L" and " + pair.destination);
+  }
+  EXPECT_EQ(LogMessages(), expected);
+  EXPECT_EQ(ReadTestFile(data + L"\\src\\a.txt"), "a");
+  EXPECT_EQ(ReadTestFile(data + L"\\keep.txt"), "k");
+  EXPECT_FALSE(Exists(data + L"\\backup"));
+  EXPECT_EQ(ReadTestFile(data + L"\\src-backup\\a.txt"), "a");
 }
 
 TEST_F(RunControllerTest, CompletionActionsAndTheirResults) {

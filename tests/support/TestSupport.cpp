@@ -90,6 +90,70 @@ HeldOpenFile::HeldOpenFile(WideView path)
     : handle_(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
+FileHeldByAnotherProcess::FileHeldByAnotherProcess(WideView path) {
+  WideString marker = text::Concat(path, L".held-marker");
+  DeleteFileW(LongPathForm(marker).c_str());
+  WideString program = text::Concat(ExecutableFolder(), L"\\hold_file.exe");
+  WideString commandLine = text::Concat(L"\"", program, L"\" \"", path, L"\" \"", marker, L"\"");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return;
+  }
+  CloseHandle(process.hThread);
+  process_.reset(process.hProcess);
+  held_ = WaitUntil([&] { return Exists(marker) || WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }) &&
+          Exists(marker);
+  DeleteFileW(LongPathForm(marker).c_str());
+}
+
+void FileHeldByAnotherProcess::Release() {
+  if (!process_) return;
+  TerminateProcess(process_.get(), 0);
+  WaitForSingleObject(process_.get(), 10000);
+  process_.reset();
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (!condition()) {
+    if (GetTickCount64() >= deadline) return condition();
+    Sleep(1);
+  }
+  return true;
+}
+
+std::string UnixPathOf(WideView path) {
+  using ToUnix = char*(__cdecl*)(const wchar_t*);
+  auto toUnix = reinterpret_cast<ToUnix>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!toUnix) return {};
+  char* unixPath = toUnix(WideString(path).c_str());
+  if (!unixPath) return {};
+  std::string result = unixPath;
+  HeapFree(GetProcessHeap(), 0, unixPath);
+  return result;
+}
+
+bool ResizeAsLinuxProgram(const std::string& unixPath, uint64_t length) {
+#if defined(__x86_64__)
+  if (!IsWine() || unixPath.empty()) return false;
+  constexpr long kLinuxTruncate = 76;
+  long result = 0;
+  asm volatile("syscall"
+               : "=a"(result)
+               : "a"(kLinuxTruncate), "D"(unixPath.c_str()), "S"(static_cast<long>(length))
+               : "rcx", "r11", "memory");
+  return result == 0;
+#else
+  (void)unixPath;
+  (void)length;
+  return false;
+#endif
+}
+
 std::string Utf16FileBytes(WideView text) {
   std::string bytes = "\xFF\xFE";
   bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));

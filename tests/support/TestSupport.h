@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,35 @@ class HeldOpenFile {
  private:
   UniqueHandle handle_;
 };
+
+// Another process holding a file open for reading with read and delete sharing, as indexers and virus
+// scanners do: the file can be deleted meanwhile, but the delete only takes effect when the holder lets go.
+// The holder is the test program hold_file.exe beside the test executable.
+class FileHeldByAnotherProcess {
+ public:
+  explicit FileHeldByAnotherProcess(WideView path);
+  ~FileHeldByAnotherProcess() { Release(); }
+  FileHeldByAnotherProcess(const FileHeldByAnotherProcess&) = delete;
+  FileHeldByAnotherProcess& operator=(const FileHeldByAnotherProcess&) = delete;
+  // True once the holder reported that it has the file open.
+  [[nodiscard]] bool held() const { return held_; }
+  // Ends the holder and waits until it is gone.
+  void Release();
+
+ private:
+  UniqueKernelHandle process_;
+  bool held_ = false;
+};
+
+// Polls condition until it holds or timeoutMs pass; returns its last answer.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+
+// The Linux path of a file under Wine; empty elsewhere.
+[[nodiscard]] std::string UnixPathOf(WideView path);
+// Under 64-bit Wine: sets the length of a file straight through the Linux kernel, as a Linux program
+// would, past the sharing rules that keep Windows programs from changing a file being read. False
+// elsewhere or when it fails.
+bool ResizeAsLinuxProgram(const std::string& unixPath, uint64_t length);
 
 // The bytes of a file the INI store writes: UTF-16LE with its byte-order mark.
 [[nodiscard]] std::string Utf16FileBytes(WideView text);

@@ -1,0 +1,266 @@
+// Data safety through the real executable: runs broken on purpose (a process killed in the middle of a
+// copy, a settings file holding a path with a control character) must never cost the user a file.
+
+#include "base/FileSystem.h"
+#include "base/UniqueHandle.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+using namespace testing_support;
+
+namespace {
+
+constexpr UINT kKilledExitCode = 0xDEAD;
+
+// A settings file written unit by unit as UTF-16LE with its byte-order mark, so that whatever the text
+// holds (a zero character included) lands in the file exactly.
+std::string SettingsFileBytes(WideView text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>((unit >> 8) & 0xFF));
+  }
+  return bytes;
+}
+
+WideString JobText(WideView flag, WideView source, WideView destination) {
+  return text::Concat(L"[Settings]\r\nversion=1\r\nFlag=", flag, L"\r\nSkipAttributes=0\r\n[Folders]\r\n0=", source,
+                      L"<|>", destination, L"\r\n");
+}
+
+// A child process of the real executable, ended by force if the test leaves before it ends.
+class RunningProgram {
+ public:
+  bool Start(WideView program, WideView arguments) {
+    WideString commandLine = text::Concat(L"\"", program, L"\" ", arguments);
+    WideString programText(program);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      return false;
+    }
+    process_.reset(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+  }
+
+  ~RunningProgram() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.get(), kKilledExitCode);
+      WaitForSingleObject(process_.get(), 10000);
+    }
+  }
+
+  // True when the process has ended within timeoutMs.
+  bool WaitForEnd(DWORD timeoutMs) { return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0; }
+
+  // Kills the process and waits for it; true when it was this kill that ended it.
+  bool Kill() {
+    TerminateProcess(process_.get(), kKilledExitCode);
+    if (!WaitForEnd(10000)) return false;
+    DWORD exitCode = 0;
+    return GetExitCodeProcess(process_.get(), &exitCode) && exitCode == kKilledExitCode;
+  }
+
+ private:
+  UniqueKernelHandle process_;
+};
+
+// A copy killed in the middle, then a Sync.
+constexpr uint64_t kBigFileSize = 256ull << 20;
+constexpr size_t kPatternChunk = 8u << 20;
+
+// Every 8-byte word depends on its own offset, so a hole, a shifted chunk or a stale tail all differ.
+void FillPattern(uint64_t offset, unsigned char* out, size_t size) {
+  for (size_t at = 0; at < size; at += 8) {
+    uint64_t word = ((offset + at) / 8 + 1) * 0x9E3779B97F4A7C15ull;
+    word ^= word >> 29;
+    std::memcpy(out + at, &word, std::min<size_t>(8, size - at));
+  }
+}
+
+bool WritePatternFile(WideView path, uint64_t size, const FILETIME& writeTime) {
+  UniqueHandle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  auto buffer = std::make_unique<unsigned char[]>(kPatternChunk);
+  for (uint64_t offset = 0; offset < size; offset += kPatternChunk) {
+    DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(kPatternChunk, size - offset));
+    FillPattern(offset, buffer.get(), chunk);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), buffer.get(), chunk, &written, nullptr) || written != chunk) return false;
+  }
+  return SetFileTime(file.get(), &writeTime, &writeTime, &writeTime) != 0;
+}
+
+// Empty when the file holds exactly the pattern of the given size; otherwise what is wrong with it.
+std::string PatternMismatch(WideView path, uint64_t size) {
+  UniqueHandle file(CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  if (!file) return "cannot be opened (error " + std::to_string(GetLastError()) + ")";
+  LARGE_INTEGER actual{};
+  if (!GetFileSizeEx(file.get(), &actual)) return "size unknown";
+  if (static_cast<uint64_t>(actual.QuadPart) != size) {
+    return "holds " + std::to_string(actual.QuadPart) + " bytes instead of " + std::to_string(size);
+  }
+  auto expected = std::make_unique<unsigned char[]>(kPatternChunk);
+  auto got = std::make_unique<unsigned char[]>(kPatternChunk);
+  for (uint64_t offset = 0; offset < size; offset += kPatternChunk) {
+    DWORD chunk = static_cast<DWORD>(std::min<uint64_t>(kPatternChunk, size - offset));
+    DWORD read = 0;
+    if (!ReadFile(file.get(), got.get(), chunk, &read, nullptr) || read != chunk) {
+      return "read failed at offset " + std::to_string(offset);
+    }
+    FillPattern(offset, expected.get(), chunk);
+    if (std::memcmp(expected.get(), got.get(), chunk) != 0) {
+      return "differs within the 8 MiB from offset " + std::to_string(offset);
+    }
+  }
+  return {};
+}
+
+struct ListedFile {
+  WideString name;
+  uint64_t size;
+};
+
+std::vector<ListedFile> FilesIn(WideView folder) {
+  std::vector<ListedFile> files;
+  WIN32_FIND_DATAW data;
+  UniqueFindHandle find(FindFirstFileW(LongPathForm(text::Concat(folder, L"\\*")).c_str(), &data));
+  if (!find) return files;
+  do {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      files.push_back({data.cFileName, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+    }
+  } while (FindNextFileW(find.get(), &data));
+  return files;
+}
+
+// Some file of the copy is there, neither empty nor complete, whatever name it is written under.
+bool CopyInTheMiddle(WideView folder, uint64_t fullSize) {
+  auto files = FilesIn(folder);
+  return std::any_of(files.begin(), files.end(), [&](const ListedFile& f) { return f.size > 0 && f.size < fullSize; });
+}
+
+std::vector<WideString> PartialCopyNames(WideView folder) {
+  std::vector<WideString> names;
+  for (const ListedFile& file : FilesIn(folder)) {
+    if (text::EndsWith(file.name, L".~brlk-part", false)) names.push_back(file.name);
+  }
+  return names;
+}
+
+class DataSafetyKilledCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\Brimlark.exe").c_str(), exe.c_str(), FALSE))
+        << "Brimlark.exe must be built beside the tests";
+    ASSERT_TRUE(MakeTestFolder(source));
+    ASSERT_TRUE(MakeTestFolder(backup));
+  }
+
+  TempFolder root;
+  WideString exe = root / L"Brimlark.exe";
+  WideString source = root / L"source";
+  WideString backup = root / L"backup";
+  WideString sourceFile = root / L"source\\big.bin";
+  WideString backupFile = root / L"backup\\big.bin";
+};
+
+TEST_F(DataSafetyKilledCopy, KilledCopyLeavesNoShortFileThatSyncTakesForNewer) {
+  // Last changed long ago, as a file worth a backup usually is: anything the killed run leaves behind is
+  // newer than it.
+  ASSERT_TRUE(WritePatternFile(sourceFile, kBigFileSize, MakeFileTime(2024, 1, 15, 10, 0, 0)));
+  WideString commonJob = root / L"common.brlk";
+  ASSERT_TRUE(WriteTestFile(commonJob, SettingsFileBytes(JobText(L"0", source, backup))));
+
+  bool killedInTheMiddle = false;
+  for (int attempt = 0; attempt < 5 && !killedInTheMiddle; ++attempt) {
+    for (const ListedFile& file : FilesIn(backup)) ASSERT_TRUE(DeleteFileW((backup + L"\\" + file.name).c_str()));
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(exe, L"/Quiet /NoUpdate \"" + commonJob + L"\""));
+    ULONGLONG deadline = GetTickCount64() + 30000;
+    bool seen = false;
+    while (GetTickCount64() < deadline) {
+      if (CopyInTheMiddle(backup, kBigFileSize)) {
+        seen = true;
+        break;
+      }
+      if (program.WaitForEnd(1)) break;
+    }
+    // The kill must be what ended the run, and a copy must still be unfinished afterwards.
+    killedInTheMiddle = seen && program.Kill() && CopyInTheMiddle(backup, kBigFileSize);
+  }
+  if (!killedInTheMiddle) GTEST_SKIP() << "the copy was never caught unfinished in 5 runs, so no kill landed in it";
+
+  // The backup's own name holds a complete copy or nothing.
+  if (Exists(backupFile)) {
+    EXPECT_EQ(PatternMismatch(backupFile, kBigFileSize), "")
+        << "after the kill, the backup's own name holds an unfinished copy";
+  }
+
+  WideString syncJob = root / L"sync.brlk";
+  ASSERT_TRUE(WriteTestFile(syncJob, SettingsFileBytes(JobText(L"4", source, backup))));
+  EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + syncJob + L"\"", 90000), 0);
+
+  EXPECT_EQ(PatternMismatch(sourceFile, kBigFileSize), "") << "the Sync changed the source file";
+  EXPECT_EQ(PatternMismatch(backupFile, kBigFileSize), "") << "the Sync left no complete backup";
+  EXPECT_EQ(PartialCopyNames(source), std::vector<WideString>{});
+  EXPECT_EQ(PartialCopyNames(backup), std::vector<WideString>{});
+}
+
+// A control character in a folder path: the system calls would see only the text before it.
+class DataSafetyControlCharacter : public ::testing::TestWithParam<wchar_t> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\Brimlark.exe").c_str(), exe.c_str(), FALSE))
+        << "Brimlark.exe must be built beside the tests";
+  }
+
+  TempFolder root;
+  WideString exe = root / L"Brimlark.exe";
+};
+
+TEST_P(DataSafetyControlCharacter, StrictRunRefusesThePairAndDeletesNothing) {
+  ASSERT_TRUE(WriteTestFile(root / L"source\\a.txt", "alpha"));
+  // Another job's backup, in the folder that the text before the control character names.
+  WideString precious = root / L"backups\\another-job\\precious.txt";
+  ASSERT_TRUE(WriteTestFile(precious, "precious"));
+
+  WideString destination = root / L"backups\\";
+  destination.push_back(GetParam());
+  destination += L"other";
+  WideString shown = root / L"backups\\?other";
+  WideString job = root / L"job.brlk";
+  std::string jobBytes = SettingsFileBytes(JobText(L"1", root / L"source", destination));
+  ASSERT_TRUE(WriteTestFile(job, jobBytes));
+
+  EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + job + L"\""), 1);
+  EXPECT_EQ(ReadTestFile(precious), "precious") << "another job's backup was deleted";
+  EXPECT_FALSE(Exists(root / L"backups\\a.txt")) << "the pair was run into the folder before the control character";
+  std::vector<WideString> messages = ReadLogMessages(root / L"Brimlark_ErrorLog.txt");
+  WideString expected = L"Not a valid path: " + shown;
+  std::string logged;
+  for (const WideString& message : messages) logged += "\n  " + text::ToUtf8(message);
+  EXPECT_TRUE(std::find(messages.begin(), messages.end(), expected) != messages.end())
+      << "no log entry \"" << text::ToUtf8(expected) << "\"; the log holds:" << logged;
+  EXPECT_EQ(ReadTestFile(job), jobBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, DataSafetyControlCharacter, ::testing::Values(L'\u0000', L'\u0001'),
+                         [](const ::testing::TestParamInfo<wchar_t>& info) {
+                           std::string name = "U000";
+                           name.push_back(static_cast<char>('0' + info.param));
+                           return name;
+                         });
+
+}  // namespace
