@@ -74,17 +74,30 @@ def write_job(path, source_text, target_text, flag):
 
 
 class Bench:
-    def __init__(self, exe, work, rounds):
+    def __init__(self, exe, work, rounds, baseline_exe=None):
         self.work = work
         self.rounds = rounds
         self.exe = os.path.join(work, "app", "Brimlark.exe")
         os.makedirs(os.path.dirname(self.exe), exist_ok=True)
         shutil.copy(exe, self.exe)
+        # An earlier build of ours, measured in the same rounds to show what a change costs.
+        self.baseline_exe = None
+        if baseline_exe:
+            self.baseline_exe = os.path.join(work, "app-baseline", "Brimlark.exe")
+            os.makedirs(os.path.dirname(self.baseline_exe), exist_ok=True)
+            shutil.copy(baseline_exe, self.baseline_exe)
 
-    def ours(self, source, target, update, source_text=None, target_text=None):
-        job = os.path.join(self.work, "app", os.path.basename(target) + ".brlk")
+    def ours(self, source, target, update, source_text=None, target_text=None, exe=None):
+        exe = exe or self.exe
+        job = os.path.join(os.path.dirname(exe), os.path.basename(target) + ".brlk")
         write_job(job, source_text or windows_path(source), target_text or windows_path(target), 16 if update else 0)
-        return [WINE, self.exe, "/Quiet", "/NoUpdate", windows_path(job)]
+        return [WINE, exe, "/Quiet", "/NoUpdate", windows_path(job)]
+
+    def with_baseline(self, tools, command_for):
+        """Adds the earlier build, run as command_for(target, exe), after ours."""
+        if not self.baseline_exe:
+            return tools
+        return tools[:1] + [("baseline build", lambda t: command_for(t, self.baseline_exe))] + tools[1:]
 
     def xcopy(self, source, target, update):
         switches = ["/E", "/I", "/Q", "/Y", "/K", "/H"] + (["/D"] if update else [])
@@ -94,10 +107,14 @@ class Bench:
         """tools: list of (label, function(target) -> command or list of commands). Returns {label: [s]}."""
         times = {label: [] for label, _ in tools}
         for round_number in range(self.rounds):
-            for label, command_for in tools:
+            # Each round starts with another tool, and the data the previous tool wrote is flushed first
+            # (untimed), so that no tool pays for another's write-back.
+            start = round_number % len(tools)
+            for label, command_for in tools[start:] + tools[:start]:
                 target = os.path.join(self.work, "target-" + label.split()[0].replace("/", ""))
                 if fresh_target and os.path.exists(target):
                     shutil.rmtree(target)
+                run(["sync"])
                 commands = command_for(target)
                 if isinstance(commands[0], str):
                     commands = [commands]
@@ -183,68 +200,83 @@ def main():
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--stored-form-tool", required=True)
     parser.add_argument("--ftp-server-script", required=True)
+    parser.add_argument("--sections", default="abcdm", help="which parts to run: a b c d, m for memory")
+    parser.add_argument("--baseline-exe", help="an earlier build of ours, timed beside it in (a), (b), (c)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     if os.path.exists(work):
         shutil.rmtree(work)
     os.makedirs(work)
-    bench = Bench(args.exe, work, args.rounds)
+    bench = Bench(args.exe, work, args.rounds, args.baseline_exe)
+    sections = args.sections
 
     starts = [timed([WINE, "cmd.exe", "/c", "exit"])[0] for _ in range(5)]
     print(f"Fixed cost of starting a Wine process (cmd /c exit, persistent wineserver): "
           f"median {statistics.median(starts):.3f} s, min {min(starts):.3f} s; it is part of every Wine tool's "
           f"time below (ours and xcopy).")
 
-    large = os.path.join(work, "large")
-    make_large_files(large)
-    times_a = bench.measure("(a) 4 files of 256 MiB (1 GiB)", [
-        ("ours", lambda t: bench.ours(large, t, False)),
-        ("Wine xcopy", lambda t: bench.xcopy(large, t, False)),
-        ("cp -a", lambda t: ["cp", "-a", large, t]),
-        ("rsync -a", lambda t: ["rsync", "-a", large + "/", t + "/"]),
-        ("dd bs=2M", lambda t: [["mkdir", "-p", t]] + [
-            ["dd", f"if={os.path.join(large, f'large{i}.bin')}", f"of={os.path.join(t, f'large{i}.bin')}", "bs=2M"]
-            for i in range(4)]),
-    ])
-    shutil.rmtree(large)
+    times_a = times_b = times_c = None
+    if "a" in sections:
+        large = os.path.join(work, "large")
+        make_large_files(large)
+        times_a = bench.measure("(a) 4 files of 256 MiB (1 GiB)", bench.with_baseline([
+            ("ours", lambda t: bench.ours(large, t, False)),
+            ("Wine xcopy", lambda t: bench.xcopy(large, t, False)),
+            ("cp -a", lambda t: ["cp", "-a", large, t]),
+            ("rsync -a", lambda t: ["rsync", "-a", large + "/", t + "/"]),
+            ("dd bs=2M", lambda t: [["mkdir", "-p", t]] + [
+                ["dd", f"if={os.path.join(large, f'large{i}.bin')}", f"of={os.path.join(t, f'large{i}.bin')}", "bs=2M"]
+                for i in range(4)]),
+        ], lambda t, exe: bench.ours(large, t, False, exe=exe)))
+        shutil.rmtree(large)
 
-    small = os.path.join(work, "small")
-    make_small_tree(small, 20000, 200)
-    times_b = bench.measure("(b) 20,000 files of 1-8 KiB in 200 folders", [
-        ("ours", lambda t: bench.ours(small, t, False)),
-        ("Wine xcopy", lambda t: bench.xcopy(small, t, False)),
-        ("cp -a", lambda t: ["cp", "-a", small, t]),
-        ("rsync -a", lambda t: ["rsync", "-a", small + "/", t + "/"]),
-    ])
-    # (c) reruns into the targets that (b) left, with nothing changed.
-    times_c = bench.measure("(c) rerun of (b), nothing changed (update method, xcopy /D)", [
-        ("ours", lambda t: bench.ours(small, t, True)),
-        ("Wine xcopy /D", lambda t: bench.xcopy(small, os.path.join(work, "target-Wine"), True)),
-        ("rsync -a", lambda t: ["rsync", "-a", small + "/", os.path.join(work, "target-rsync") + "/"]),
-    ], fresh_target=False)
-    shutil.rmtree(small)
+    if "b" in sections or "c" in sections:
+        small = os.path.join(work, "small")
+        make_small_tree(small, 20000, 200)
+        times_b = bench.measure("(b) 20,000 files of 1-8 KiB in 200 folders", bench.with_baseline([
+            ("ours", lambda t: bench.ours(small, t, False)),
+            ("Wine xcopy", lambda t: bench.xcopy(small, t, False)),
+            ("cp -a", lambda t: ["cp", "-a", small, t]),
+            ("rsync -a", lambda t: ["rsync", "-a", small + "/", t + "/"]),
+        ], lambda t, exe: bench.ours(small, t, False, exe=exe)))
+        # (c) reruns into the targets that (b) left, with nothing changed.
+        times_c = bench.measure("(c) rerun of (b), nothing changed (update method, xcopy /D)", bench.with_baseline([
+            ("ours", lambda t: bench.ours(small, t, True)),
+            ("Wine xcopy /D", lambda t: bench.xcopy(small, os.path.join(work, "target-Wine"), True)),
+            ("rsync -a", lambda t: ["rsync", "-a", small + "/", os.path.join(work, "target-rsync") + "/"]),
+        ], lambda t, exe: bench.ours(small, t, True, exe=exe)), fresh_target=False)
+        shutil.rmtree(small)
 
     memory = {}
-    for count, folders in ((1000, 10), (100000, 1000)):
-        tree = os.path.join(work, f"memory{count}")
-        make_small_tree(tree, count, folders)
-        target = os.path.join(work, f"memory{count}-backup")
-        memory[count] = peak_memory_kib(bench.ours(tree, target, False))
-        shutil.rmtree(tree)
-        shutil.rmtree(target)
-    print(f"\nPeak memory (maximum resident set of the Wine process): 1,000 files {memory[1000]} KiB, "
-          f"100,000 files {memory[100000]} KiB, ratio {memory[100000] / memory[1000]:.2f}")
+    if "m" in sections:
+        for count, folders in ((1000, 10), (100000, 1000)):
+            tree = os.path.join(work, f"memory{count}")
+            make_small_tree(tree, count, folders)
+            target = os.path.join(work, f"memory{count}-backup")
+            memory[count] = peak_memory_kib(bench.ours(tree, target, False))
+            shutil.rmtree(tree)
+            shutil.rmtree(target)
+        print(f"\nPeak memory (maximum resident set of the Wine process): 1,000 files {memory[1000]} KiB, "
+              f"100,000 files {memory[100000]} KiB, ratio {memory[100000] / memory[1000]:.2f}")
 
-    ftp = ftp_section(bench, work, os.path.abspath(args.stored_form_tool), args.ftp_server_script)
+    ftp = ftp_section(bench, work, os.path.abspath(args.stored_form_tool), args.ftp_server_script) if "d" in sections else {}
 
     m = {name: {label: statistics.median(v) for label, v in t.items()}
-         for name, t in (("a", times_a), ("b", times_b), ("c", times_c))}
+         for name, t in (("a", times_a), ("b", times_b), ("c", times_c)) if t}
     print("\nGoals (medians):")
-    print(f"  (a) throughput vs dd: {m['a']['dd bs=2M'] / m['a']['ours']:.2f} (goal >= 0.8); "
-          f"vs Wine xcopy: {m['a']['Wine xcopy'] / m['a']['ours']:.2f} x (goal >= 1.5)")
-    print(f"  (b) vs Wine xcopy: {m['b']['Wine xcopy'] / m['b']['ours']:.2f} x (goal >= 1.5)")
-    print(f"  (c) vs Wine xcopy /D: {m['c']['Wine xcopy /D'] / m['c']['ours']:.2f} x (goal >= 6)")
-    print(f"  memory 100k / 1k: {memory[100000] / memory[1000]:.2f} (goal <= 1.2)")
+    if "a" in m:
+        print(f"  (a) throughput vs dd: {m['a']['dd bs=2M'] / m['a']['ours']:.2f} (goal >= 0.8); "
+              f"vs Wine xcopy: {m['a']['Wine xcopy'] / m['a']['ours']:.2f} x (goal >= 1.5)")
+    if "b" in m:
+        print(f"  (b) vs Wine xcopy: {m['b']['Wine xcopy'] / m['b']['ours']:.2f} x (goal >= 1.5)")
+    if "c" in m:
+        print(f"  (c) vs Wine xcopy /D: {m['c']['Wine xcopy /D'] / m['c']['ours']:.2f} x (goal >= 6)")
+    for name in "abc":
+        if name in m and "baseline build" in m[name]:
+            print(f"  ({name}) this build vs the baseline build: {m[name]['baseline build'] / m[name]['ours']:.2f} x "
+                  f"(above 1 is faster)")
+    if memory:
+        print(f"  memory 100k / 1k: {memory[100000] / memory[1000]:.2f} (goal <= 1.2)")
     for label, (upload, download) in ftp.items():
         up = statistics.median(upload["lftp mirror -R"]) / statistics.median(upload["ours"])
         down = statistics.median(download["lftp mirror"]) / statistics.median(download["ours"])

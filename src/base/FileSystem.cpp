@@ -2,6 +2,8 @@
 
 #include "base/UniqueHandle.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr WideView kLongPrefix = L"\\\\?\\";
@@ -107,6 +109,22 @@ bool CreateFolder(WideView path, DWORD attributes) {
     DWORD wanted = (current | attributes) & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
     if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
     if (!SetFileAttributesW(target.c_str(), wanted)) return false;
+  }
+  return true;
+}
+
+bool WriteAll(HANDLE file, const void* data, size_t size) {
+  auto* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    bytes += written;
+    size -= written;
   }
   return true;
 }

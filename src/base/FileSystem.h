@@ -27,5 +27,9 @@ inline constexpr DWORD kNoAttributes = 0xFFFFFFFF;
 // (new or existing) gets them added to the ones it has.
 [[nodiscard]] bool CreateFolder(WideView path, DWORD attributes = kNoAttributes);
 
+// Writes all of data to an open file, in pieces the system accepts; false with the system's error code
+// kept for GetLastError when a write fails or writes nothing.
+[[nodiscard]] bool WriteAll(HANDLE file, const void* data, size_t size);
+
 // Size of a file in bytes; 0 when it can neither be opened nor listed.
 [[nodiscard]] uint64_t FileSize(WideView path);

@@ -4,7 +4,6 @@
 #include "engine/ForceDelete.h"
 #include "engine/Permissions.h"
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -18,7 +17,9 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
 
 HANDLE CreatePartial(const WideString& path, DWORD flags) {
   // DELETE access lets the finished file be renamed, or a failed one deleted, through this very handle.
-  return CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
+  // A new file rather than one overwritten: a file truncated on opening is written out to disk as soon as
+  // it is closed on some file systems (ext4 under Wine), which halves the speed of large copies.
+  return CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, flags, nullptr);
 }
 
 }  // namespace
@@ -35,25 +36,17 @@ bool PartialCopy::Open(WideView targetPath) {
     if (!file_) file_.reset(CreatePartial(partialPath_, FILE_ATTRIBUTE_NORMAL));
     if (file_) return true;
     lastError_ = GetLastError();
-    // A partial file left with read-only or system marks, or refused permissions, is cleared out of the way.
+    // A partial file left behind by a killed run is cleared out of the way, read-only marks or refused
+    // permissions and all.
     if (attempt == 0 && ForceDelete(partialPath_, kDeleteResetPermissions) != ForceDeleteResult::kDeleted) break;
   }
   return false;
 }
 
 bool PartialCopy::Write(const void* data, size_t size) {
-  auto* bytes = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(file_.get(), bytes, chunk, &written, nullptr) || written == 0) {
-      lastError_ = GetLastError();
-      return false;
-    }
-    bytes += written;
-    size -= written;
-  }
-  return true;
+  if (WriteAll(file_.get(), data, size)) return true;
+  lastError_ = GetLastError();
+  return false;
 }
 
 bool PartialCopy::Commit(const FILETIME& creation, const FILETIME& lastAccess, const FILETIME& lastWrite,

@@ -162,18 +162,9 @@ size_t TextFile::WriteText(WideView text) {
 
 bool TextFile::WriteBytes(const void* data, size_t size) {
   if (!handle_) return false;
-  auto* bytes = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(handle_.get(), bytes, chunk, &written, nullptr) || written == 0) {
-      lastError_ = GetLastError();
-      return false;
-    }
-    bytes += written;
-    size -= written;
-  }
-  return true;
+  if (WriteAll(handle_.get(), data, size)) return true;
+  lastError_ = GetLastError();
+  return false;
 }
 
 int64_t TextFile::Seek(int64_t offset, DWORD origin) {

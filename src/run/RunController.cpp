@@ -6,10 +6,10 @@
 #include "engine/Messages.h"
 #include "ftp/FtpClient.h"
 #include "jobs/FtpLocation.h"
+#include "run/PairChecks.h"
 
 #include <windows.h>
 
-#include <cwctype>
 #include <optional>
 
 namespace {
@@ -27,91 +27,6 @@ WideString ExpandLocalPath(const WideString& path) {
   DWORD length = ExpandEnvironmentStringsW(path.c_str(), buffer, static_cast<DWORD>(std::size(buffer)));
   if (length == 0 || length > std::size(buffer)) return path;
   return WideString(buffer, length - 1);
-}
-
-bool HasControlCharacter(WideView text) {
-  for (wchar_t c : text) {
-    if (c < 0x20) return true;
-  }
-  return false;
-}
-
-// The text with its control characters shown as "?", fit for the log.
-WideString Printable(WideView text) {
-  WideString result(text);
-  for (wchar_t& c : result) {
-    if (c < 0x20) c = L'?';
-  }
-  return result;
-}
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// "D:\..." or "\\server\share\...": a path that means the same whatever the current folder is.
-bool IsFullPath(WideView path) {
-  if (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && IsSeparator(path[2])) return true;
-  if (path.size() < 5 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return false;
-  size_t serverEnd = 2;
-  while (serverEnd < path.size() && !IsSeparator(path[serverEnd])) ++serverEnd;
-  return serverEnd > 2 && serverEnd + 1 < path.size();
-}
-
-// A path in the form two paths can be compared in: 8.3 names spelt out, lower case, with the long-path
-// prefix (which a canonical path may carry or not) removed.
-WideString ComparablePath(const WideString& canonical) {
-  WideString path = canonical;
-  if (text::StartsWith(path, L"\\\\?\\")) path.erase(0, 4);
-  if (path.find(L'~') != WideString::npos) {
-    // The longest part that exists is spelt out by the system; the rest cannot be a short name.
-    WideString existing = path, tail;
-    while (existing.size() > 3) {
-      DWORD needed = GetLongPathNameW(existing.c_str(), nullptr, 0);
-      if (needed != 0) {
-        WideString expanded(needed, L'\0');
-        DWORD length = GetLongPathNameW(existing.c_str(), expanded.data(), needed);
-        if (length != 0 && length < needed) {
-          expanded.resize(length);
-          path = text::Concat(expanded, tail);
-        }
-        break;
-      }
-      size_t slash = existing.rfind(L'\\');
-      if (slash == WideString::npos || slash < 3) break;
-      tail = text::Concat(existing.substr(slash), tail);
-      existing.resize(slash);
-    }
-  }
-  while (!path.empty() && IsSeparator(path.back())) path.pop_back();
-  return text::ToLower(path);
-}
-
-// One folder is the other or lies inside it. Both are compared without regard to case.
-bool Nested(const WideString& a, const WideString& b, wchar_t separator) {
-  const WideString& shorter = a.size() <= b.size() ? a : b;
-  const WideString& longer = a.size() <= b.size() ? b : a;
-  if (!text::StartsWith(longer, shorter)) return false;
-  return longer.size() == shorter.size() || shorter.empty() || longer[shorter.size()] == separator;
-}
-
-// Remote directories as "/a/b", without doubled or trailing slashes.
-WideString ComparableRemotePath(const WideString& directory) {
-  WideString path = text::Concat(L"/", directory);
-  while (path.find(L"//") != WideString::npos) path = text::ReplaceAll(path, L"//", L"/");
-  while (!path.empty() && path.back() == L'/') path.pop_back();
-  return text::ToLower(path);
-}
-
-// Whether the two sides of a pair are one folder or one lies inside the other: copying would then feed
-// on itself, and Strict would delete from the source what it had just backed up.
-bool SidesOverlap(bool remoteA, const WideString& rootA, const std::optional<FtpLocation>& locationA, bool remoteB,
-                  const WideString& rootB, const std::optional<FtpLocation>& locationB) {
-  if (remoteA != remoteB) return false;
-  if (!remoteA) return Nested(ComparablePath(rootA), ComparablePath(rootB), L'\\');
-  if (!text::EqualsNoCase(locationA->server, locationB->server) ||
-      locationA->PortNumber() != locationB->PortNumber()) {
-    return false;
-  }
-  return Nested(ComparableRemotePath(rootA), ComparableRemotePath(rootB), L'/');
 }
 
 FILETIME LocalNow() {
@@ -241,8 +156,10 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
     if (!IsFullPath(expanded)) return SkipJob(messages::kNotAFullPath, *side.shown);
     side.root = CanonicalPath(expanded);
   }
-  if (SidesOverlap(sides[0].remote, sides[0].root, sides[0].location, sides[1].remote, sides[1].root,
-                   sides[1].location)) {
+  bool overlap = sides[0].remote != sides[1].remote ? false
+                 : sides[0].remote ? RemoteFoldersOverlap(*sides[0].location, *sides[1].location)
+                                   : LocalFoldersOverlap(sides[0].root, sides[1].root);
+  if (overlap) {
     log_.Log(messages::kSourceAndDestinationOverlap, pair.source, messages::kOverlapJoin, pair.destination);
     state_.failureCount.fetch_add(1, std::memory_order_relaxed);
     return JobOutcome::kSkipped;
