@@ -120,6 +120,11 @@ class LocalSide final : public Side {
   PartialCopy writing_;
 };
 
+// An old remote copy moved aside while a new one takes its name, on servers that will not rename over an
+// existing file. Left behind only by a killed run: the next listing puts it back or removes it.
+constexpr WideView kOldCopySuffix = L".~brlk-old";
+bool IsOldCopyName(WideView name) { return text::EndsWith(name, kOldCopySuffix, false); }
+
 class RemoteSide final : public Side {
  public:
   explicit RemoteSide(FtpClient& client) : client_(client) {}
@@ -130,10 +135,25 @@ class RemoteSide final : public Side {
     entries.clear();
     std::vector<FtpFindRecord> records;
     if (!client_.List(folder, records)) return false;
+    std::unordered_map<WideString, bool> names;
+    for (const auto& record : records) names.emplace(text::ToLower(record.name), true);
     for (auto& record : records) {
       if (!record.IsDirectory() && IsPartialCopyName(record.name)) {
+        // An upload that never finished, or a complete one that could not take its name.
         (void)client_.DeleteRemoteFile(RemoteJoin(folder, record.name));
         continue;
+      }
+      if (!record.IsDirectory() && IsOldCopyName(record.name)) {
+        // A replace that a killed run left halfway: the old copy goes back where the new one never arrived.
+        WideString original = record.name.substr(0, record.name.size() - kOldCopySuffix.size());
+        WideString aside = RemoteJoin(folder, record.name);
+        if (names.count(text::ToLower(original))) {
+          (void)client_.DeleteRemoteFile(aside);
+          continue;
+        }
+        if (!client_.Rename(aside, RemoteJoin(folder, original))) continue;
+        names.emplace(text::ToLower(original), true);
+        record.name = std::move(original);
       }
       entries.push_back(Entry{std::move(record.name), record.attributes, record.size, record.lastWrite,
                               record.lastWrite, record.lastWrite});
@@ -152,26 +172,34 @@ class RemoteSide final : public Side {
   int Read(void* buffer, size_t size) override { return client_.Read(buffer, size); }
   bool CloseRead() override { return client_.FinishTransfer(); }
 
-  bool OpenWrite(const WideString& path, bool exists) override {
+  // Every upload goes to the partial name: a cut connection or a killed run never leaves a short file
+  // under the target's name, where it would pass for the newest copy.
+  bool OpenWrite(const WideString& path, bool) override {
     target_ = path;
-    written_ = exists ? text::Concat(path, kPartialCopySuffix) : path;
+    written_ = text::Concat(path, kPartialCopySuffix);
+    sent_ = 0;
     return client_.OpenForWriting(written_);
   }
-  bool Write(const void* data, size_t size) override { return client_.Write(data, size); }
+  bool Write(const void* data, size_t size) override {
+    if (!client_.Write(data, size)) return false;
+    sent_ += size;
+    return true;
+  }
   bool FinishWrite(const Entry& source) override {
+    // The copy counts only when the server confirms it and holds every byte that was sent.
     if (!client_.FinishTransfer()) {
+      (void)client_.DeleteRemoteFile(written_);
+      return false;
+    }
+    std::optional<uint64_t> stored = client_.QuerySize(written_);
+    if (stored && *stored != sent_) {
       (void)client_.DeleteRemoteFile(written_);
       return false;
     }
     // The copy takes the source's time where the server allows it, so that later runs compare like
     // with like instead of sending the file again (or back and forth in Sync).
     (void)client_.SetModificationTime(written_, source.lastWrite);
-    if (written_ == target_) return true;
-    if (client_.Rename(written_, target_)) return true;
-    // Servers that refuse to rename over an existing file: the new copy is complete, so the old one goes.
-    if (client_.DeleteRemoteFile(target_) && client_.Rename(written_, target_)) return true;
-    (void)client_.DeleteRemoteFile(written_);
-    return false;
+    return TakeTargetsPlace();
   }
   void AbandonWrite() override {
     client_.AbandonTransfer();
@@ -180,9 +208,26 @@ class RemoteSide final : public Side {
   bool ConnectionLost() const override { return !client_.IsConnected(); }
 
  private:
+  // The complete new copy takes the target's name; the old copy is never deleted before that, and the new
+  // one never because a rename failed (it then stays under the partial name for the next run to remove).
+  bool TakeTargetsPlace() {
+    if (client_.Rename(written_, target_)) return true;
+    // Servers that refuse to rename over an existing file: the old copy steps aside and comes back when
+    // the new one cannot take its place.
+    WideString aside = text::Concat(target_, kOldCopySuffix);
+    if (!client_.Rename(target_, aside)) return false;
+    if (client_.Rename(written_, target_)) {
+      (void)client_.DeleteRemoteFile(aside);
+      return true;
+    }
+    (void)client_.Rename(aside, target_);
+    return false;
+  }
+
   FtpClient& client_;
   WideString target_;
   WideString written_;
+  uint64_t sent_ = 0;
 };
 
 struct Counterpart {
@@ -370,7 +415,7 @@ bool CountRemote(RunState& state, FtpClient& client, const WideString& folder) {
     if (record.attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     if (record.IsDirectory()) {
       subfolders.push_back(record.name);
-    } else if (IsPartialCopyName(record.name) ||
+    } else if (IsPartialCopyName(record.name) || IsOldCopyName(record.name) ||
                (state.skipAttributes != 0 && (record.attributes & state.skipAttributes))) {
       continue;
     } else {

@@ -203,6 +203,17 @@ bool FtpClient::Rename(WideView from, WideView to) {
   return CommandExpect("RNFR " + Encode(from), 3) && CommandExpect("RNTO " + Encode(to), 2);
 }
 
+std::optional<uint64_t> FtpClient::QuerySize(WideView path) {
+  FtpReply reply;
+  if (!Command("SIZE " + Encode(path), reply) || reply.code != 213) return std::nullopt;
+  size_t first = reply.text.find_first_not_of(' ');
+  size_t last = reply.text.find_last_not_of(" \r\n");
+  if (first == std::string::npos || last < first) return std::nullopt;
+  std::string digits = reply.text.substr(first, last - first + 1);
+  if (digits.size() > 19 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  return std::strtoull(digits.c_str(), nullptr, 10);
+}
+
 bool FtpClient::OpenDataConnection(Socket& listening) {
   sockaddr_storage peer{};
   if (!control_.PeerAddress(peer)) return false;

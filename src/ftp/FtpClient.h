@@ -55,6 +55,8 @@ class FtpClient {
   [[nodiscard]] bool DeleteRemoteFile(WideView path);
   // RNFR/RNTO; most servers replace an existing target.
   [[nodiscard]] bool Rename(WideView from, WideView to);
+  // The size of a remote file in bytes (SIZE); nothing when the server cannot tell.
+  [[nodiscard]] std::optional<uint64_t> QuerySize(WideView path);
 
   // The entries of a directory, without "." and "..". False when the directory cannot be entered or
   // listed; an empty directory gives true and no entries.

@@ -16,8 +16,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr UINT kKilledExitCode = 0xDEAD;
-
 // A settings file written unit by unit as UTF-16LE with its byte-order mark, so that whatever the text
 // holds (a zero character included) lands in the file exactly.
 std::string SettingsFileBytes(WideView text) {
@@ -33,46 +31,6 @@ WideString JobText(WideView flag, WideView source, WideView destination) {
   return text::Concat(L"[Settings]\r\nversion=1\r\nFlag=", flag, L"\r\nSkipAttributes=0\r\n[Folders]\r\n0=", source,
                       L"<|>", destination, L"\r\n");
 }
-
-// A child process of the real executable, ended by force if the test leaves before it ends.
-class RunningProgram {
- public:
-  bool Start(WideView program, WideView arguments) {
-    WideString commandLine = text::Concat(L"\"", program, L"\" ", arguments);
-    WideString programText(program);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-      return false;
-    }
-    process_.reset(process.hProcess);
-    CloseHandle(process.hThread);
-    return true;
-  }
-
-  ~RunningProgram() {
-    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.get(), kKilledExitCode);
-      WaitForSingleObject(process_.get(), 10000);
-    }
-  }
-
-  // True when the process has ended within timeoutMs.
-  bool WaitForEnd(DWORD timeoutMs) { return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0; }
-
-  // Kills the process and waits for it; true when it was this kill that ended it.
-  bool Kill() {
-    TerminateProcess(process_.get(), kKilledExitCode);
-    if (!WaitForEnd(10000)) return false;
-    DWORD exitCode = 0;
-    return GetExitCodeProcess(process_.get(), &exitCode) && exitCode == kKilledExitCode;
-  }
-
- private:
-  UniqueKernelHandle process_;
-};
 
 // A copy killed in the middle, then a Sync.
 constexpr uint64_t kBigFileSize = 256ull << 20;

@@ -4,6 +4,7 @@
 
 #include "FtpTestServer.h"
 #include "RunTestSupport.h"
+#include "base/DirectoryIterator.h"
 #include "base/FileSystem.h"
 #include "engine/LocalPass.h"
 #include "ftp/FtpClient.h"
@@ -221,6 +222,95 @@ TEST_F(FtpPassTest, ADataConnectionCutMidTransferIsAFailureAndKeepsThePreviousCo
   EXPECT_FALSE(Exists(local + L"\\big.bin.~brlk-part"));
   EXPECT_EQ(ReadTestFile(local + L"\\small.txt"), "small");  // the run went on
   EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name + L"/data/big.bin"});
+}
+
+// A side on the test server for a given user and port.
+std::pair<WideString, WideString> SideAs(WideView user, uint16_t port, WideView directory) {
+  FtpLocation location{L"127.0.0.1", WideString(directory), WideString(user), L"secret pass",
+                       text::DecimalUnsigned(port), L"2"};
+  WideString stored = MakeStoredForm(location).value_or(L"");
+  return {stored, DisplayForm(stored, true).value_or(L"")};
+}
+
+TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\doc.txt", "old content"));
+  auto target = SideAs(L"norename", server.port, L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitFailures);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\doc.txt"), "old content");
+  // The complete new copy is kept where the next run finds it, never deleted because a rename failed.
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\doc.txt.~brlk-part"), "new content");
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not write FTP file: /" + name + L"/backup/doc.txt"});
+}
+
+TEST_F(FtpPassTest, AServerThatWillNotRenameOverAFileStillGetsTheNewCopy) {
+  ASSERT_NE(server.noReplacePort, 0) << "the test server has no no-replace port";
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\doc.txt", "old content"));
+  auto target = SideAs(L"brimlark", server.noReplacePort, L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\doc.txt"), "new content");
+  EXPECT_FALSE(Exists(remote + L"\\backup\\doc.txt.~brlk-old"));
+  EXPECT_FALSE(Exists(remote + L"\\backup\\doc.txt.~brlk-part"));
+}
+
+TEST_F(FtpPassTest, LeftoversOfAKilledReplaceAreRepaired) {
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\other.txt", "other"));
+  // Killed after the old copy stepped aside: it comes back. Killed after the new one took its place: the
+  // old one goes. An unfinished upload goes.
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\alone.txt.~brlk-old", "the only copy"));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\replaced.txt", "new"));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\replaced.txt.~brlk-old", "old"));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\cut.txt.~brlk-part", "half"));
+  auto target = FtpSide(L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\alone.txt"), "the only copy");
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\replaced.txt"), "new");
+  for (const wchar_t* gone : {L"alone.txt.~brlk-old", L"replaced.txt.~brlk-old", L"cut.txt.~brlk-part"}) {
+    EXPECT_FALSE(Exists(remote + L"\\backup\\" + gone)) << text::ToUtf8(gone);
+  }
+}
+
+TEST_F(FtpPassTest, AKilledUploadLeavesNoShortFileThatSyncTakesForNewer) {
+  constexpr uint64_t kSize = 256u << 20;
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", FileContent(std::string(kSize, 'u'), 0, MakeFileTime(2024, 1, 15))));
+  ASSERT_TRUE(MakeTestFolder(remote + L"\\backup"));
+  auto target = FtpSide(L"/" + name + L"/backup");
+  WideString app = root / L"app";
+  ASSERT_TRUE(MakeTestFolder(app));
+  ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\Brimlark.exe").c_str(), (app + L"\\Brimlark.exe").c_str(), FALSE));
+  WideString job = app + L"\\job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, Utf16FileBytes(text::Concat(L"[Settings]\r\nversion=1\r\nFlag=0\r\nSkipAttributes=0\r\n",
+                                                              L"[Folders]\r\n0=", source, L"<|>", target.first, L"\r\n"))));
+  // Killed while some of the file is on the server.
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(app + L"\\Brimlark.exe", text::Concat(L"/Quiet /NoUpdate \"", job, L"\"")));
+  auto uploadUnderWay = [&] {
+    DirectoryIterator entries(remote + L"\\backup\\*", DirectoryIterator::kFilesOnly);
+    for (bool found = entries.IsOpen(); found; found = entries.Next()) {
+      if (entries.size() > 0 && entries.size() < kSize) return true;
+    }
+    return false;
+  };
+  ASSERT_TRUE(WaitUntil(uploadUnderWay, 30000)) << "the upload was never seen under way";
+  ASSERT_TRUE(program.Kill());
+  uint64_t atFinalName = Exists(remote + L"\\backup\\big.bin") ? FileSize(remote + L"\\backup\\big.bin") : 0;
+  EXPECT_TRUE(atFinalName == 0 || atFinalName == kSize) << "a short upload holds the file's own name: " << atFinalName;
+
+  // The next Sync must neither take a short file for the newest copy nor leave debris. (The server took
+  // the killed upload for a whole one: the connection closed in order.)
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kSync)), kExitSuccess);
+  EXPECT_EQ(FileSize(source + L"\\big.bin"), kSize);
+  EXPECT_EQ(FileSize(remote + L"\\backup\\big.bin"), kSize);
+  EXPECT_FALSE(Exists(remote + L"\\backup\\big.bin.~brlk-part"));
 }
 
 TEST_F(FtpPassTest, CopiesBetweenTwoServerFolders) {

@@ -14,6 +14,7 @@ struct FtpTestServer {
   WideString home;
   uint16_t tlsPort = 0;       // a server that requires TLS, with a self-signed certificate for "localhost"
   uint16_t breakingPort = 0;  // a server that cuts every download after 64 KiB
+  uint16_t noReplacePort = 0; // a server that refuses to rename over an existing file
 
   static FtpTestServer Read() {
     FtpTestServer server;
@@ -31,6 +32,8 @@ struct FtpTestServer {
     server.tlsPort = static_cast<uint16_t>(std::atoi(content.c_str() + second + 1));
     size_t third = content.find('\n', second + 1);
     if (third != std::string::npos) server.breakingPort = static_cast<uint16_t>(std::atoi(content.c_str() + third + 1));
+    size_t fourth = third == std::string::npos ? third : content.find('\n', third + 1);
+    if (fourth != std::string::npos) server.noReplacePort = static_cast<uint16_t>(std::atoi(content.c_str() + fourth + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
     return server;
   }

@@ -2,7 +2,8 @@
 """Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports: one plain, one that
 requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
-"port\nhome\ntls port\nbreaking port\n" to the state file once all listen, then serves until killed."""
+"port\nhome\ntls port\nbreaking port\nno-replace port\n" to the state file once all listen, then serves until
+killed. Besides "brimlark", the user "norename" (same password and home) may do everything but rename."""
 import os
 import sys
 
@@ -16,6 +17,7 @@ def main():
     os.makedirs(home, exist_ok=True)
     authorizer = DummyAuthorizer()
     authorizer.add_user("brimlark", "secret pass", home, perm="elradfmwMT")
+    authorizer.add_user("norename", "secret pass", home, perm="elradmwMT")
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.passive_ports = None
@@ -65,8 +67,22 @@ def main():
     CuttingHandler.use_sendfile = False  # the cut happens in send()
     cutting = FTPServer(("127.0.0.1", 0), CuttingHandler, ioloop=server.ioloop)
     breaking_port = cutting.socket.getsockname()[1]
+    class NoReplaceHandler(FTPHandler):
+        """Refuses to rename over an existing file, as some servers do."""
+
+        def ftp_RNTO(self, path):
+            if os.path.exists(path):
+                self.respond("553 Target exists.")
+                self._rnfr = None
+                return
+            return super().ftp_RNTO(path)
+
+    NoReplaceHandler.authorizer = authorizer
+    NoReplaceHandler.auth_failed_timeout = 0
+    no_replace = FTPServer(("127.0.0.1", 0), NoReplaceHandler, ioloop=server.ioloop)
+    no_replace_port = no_replace.socket.getsockname()[1]
     with open(state_file + ".tmp", "w") as f:
-        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n")
+        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 

@@ -74,6 +74,49 @@ class FileHeldByAnotherProcess {
   bool held_ = false;
 };
 
+// The exit code a RunningProgram gives the process it kills.
+inline constexpr UINT kKilledExitCode = 0xDEAD;
+
+// A child process (the real executable, say), ended by force if the test leaves before it ends.
+class RunningProgram {
+ public:
+  bool Start(WideView program, WideView arguments) {
+    WideString commandLine = text::Concat(L"\"", program, L"\" ", arguments);
+    WideString programText(program);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      return false;
+    }
+    process_.reset(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+  }
+
+  ~RunningProgram() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.get(), kKilledExitCode);
+      WaitForSingleObject(process_.get(), 10000);
+    }
+  }
+
+  // True when the process has ended within timeoutMs.
+  bool WaitForEnd(DWORD timeoutMs) { return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0; }
+
+  // Kills the process and waits for it; true when it was this kill that ended it.
+  bool Kill() {
+    TerminateProcess(process_.get(), kKilledExitCode);
+    if (!WaitForEnd(10000)) return false;
+    DWORD exitCode = 0;
+    return GetExitCodeProcess(process_.get(), &exitCode) && exitCode == kKilledExitCode;
+  }
+
+ private:
+  UniqueKernelHandle process_;
+};
+
 // Polls condition until it holds or timeoutMs pass; returns its last answer.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 
