@@ -299,6 +299,11 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
     if (entry.IsLink()) continue;
     WideString sourcePath = source_.Join(source, entry.name);
     WideString targetPath = target_.Join(target, entry.name);
+    // A line break or a zero in a name would end an FTP command early; such an entry is left alone.
+    if (entry.name.find_first_of(WideView(L"\r\n\0", 3)) != WideString::npos) {
+      Fail(messages::kNameCannotBeSent, sourcePath);
+      continue;
+    }
 
     Counterpart counterpart;
     if (othersListed) {

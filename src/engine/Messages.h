@@ -26,6 +26,7 @@ inline constexpr WideView kCouldNotConnect = L"Could not connect to  ";
 inline constexpr WideView kAtPort = L" at port ";
 inline constexpr WideView kCouldNotReadFolder = L"Could not read folder: ";
 inline constexpr WideView kCouldNotDelete = L"Could not delete: ";
+inline constexpr WideView kNameCannotBeSent = L"File name cannot be sent to this server: ";
 // A folder pair the run refuses before touching anything.
 inline constexpr WideView kNotAFullPath = L"Not a full path: ";
 inline constexpr WideView kNotAValidPath = L"Not a valid path: ";

@@ -6,6 +6,9 @@
 namespace {
 
 constexpr size_t kMaxLineLength = 64 * 1024;
+// A reply longer than this is no reply but a server gone wrong (or hostile): it ends the session.
+constexpr size_t kMaxReplyBytes = 64 * 1024;
+constexpr size_t kMaxReplyLines = 1000;
 
 std::string PortArgument(const sockaddr_storage& address) {
   if (address.ss_family == AF_INET) {
@@ -30,6 +33,7 @@ void SetPort(sockaddr_storage& address, uint16_t port) {
 
 bool FtpClient::ReadReply(FtpReply& reply) {
   FtpReplyAssembler assembler;
+  size_t lines = 0, bytes = 0;
   while (true) {
     size_t end = pending_.find('\n');
     if (end == std::string::npos) {
@@ -43,6 +47,13 @@ bool FtpClient::ReadReply(FtpReply& reply) {
       }
       pending_.append(buffer, static_cast<size_t>(got));
       continue;
+    }
+    if (++lines > kMaxReplyLines || (bytes += end + 1) > kMaxReplyBytes) {
+      lastReply_ = FtpReply{0, "reply too long"};
+      pending_.clear();
+      controlTls_.reset();
+      control_.Close();
+      return false;
     }
     std::string_view line(pending_.data(), end);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -69,6 +80,13 @@ int FtpClient::ControlReceive(char* buffer, size_t size) {
 }
 
 bool FtpClient::Command(const std::string& line, FtpReply& reply) {
+  // A line break or a zero inside a name would end the command early and let the rest of the name run
+  // as a command of its own (a folder called "x\r\nDELE keep.txt").
+  if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    lastReply_ = FtpReply{0, "name holds a line break or a zero"};
+    reply = lastReply_;
+    return false;
+  }
   if (!ControlSend(line + "\r\n")) return false;
   return ReadReply(reply);
 }

@@ -1,5 +1,7 @@
 #pragma once
 // Our FTP client: a control connection over Winsock and one data connection per listing or transfer.
+// A command whose text holds CR, LF or a zero is never sent; a reply of more than 1,000 lines or 64 KiB
+// ends the session.
 // It offers the operations the transfer passes need: directories, listings, and files read or written
 // in chunks.
 

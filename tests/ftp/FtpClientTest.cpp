@@ -138,6 +138,51 @@ TEST_F(FtpClientTest, AbandonedTransferLeavesTheConnectionUsable) {
   EXPECT_EQ(Names(client, folder), std::vector<WideString>{L"big.bin"});
 }
 
+TEST_F(FtpClientTest, ALineBreakInANameNeverReachesTheServer) {
+  ASSERT_TRUE(WriteTestFile(local + L"\\keep.txt", "keep"));
+  FtpClient client;
+  ASSERT_TRUE(client.Connect(Options()));
+  WideString hostile = folder + L"/x\r\nDELE " + folder + L"/keep.txt";
+  EXPECT_FALSE(client.MakeDirectory(hostile));
+  EXPECT_FALSE(client.DeleteRemoteFile(folder + L"/x\nDELE keep.txt"));
+  EXPECT_FALSE(client.OpenForWriting(folder + L"/y" + WideString(1, L'\0') + L"z"));
+  EXPECT_EQ(ReadTestFile(local + L"\\keep.txt"), "keep");
+  EXPECT_FALSE(Exists(local + L"\\x"));
+  // The session goes on.
+  EXPECT_EQ(Names(client, folder), std::vector<WideString>{L"keep.txt"});
+}
+
+TEST(FtpClientFailure, AnEndlessReplyEndsTheSession) {
+  ASSERT_TRUE(StartWinsock());
+  Socket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener.handle(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(listener.handle(), 1), 0);
+  int length = sizeof(address);
+  ASSERT_EQ(getsockname(listener.handle(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+  uint16_t port = ntohs(address.sin_port);
+
+  // A greeting that never ends: the server sends lines until the client hangs up, or 100,000 of them.
+  constexpr int kLines = 100000;
+  int sent = 0;
+  std::thread server([&] {
+    Socket peer(accept(listener.handle(), nullptr, nullptr));
+    std::string first = "220-welcome\r\n";
+    if (!peer.SendAll(first.data(), first.size())) return;
+    std::string line = " and more\r\n";
+    while (sent < kLines && peer.SendAll(line.data(), line.size())) ++sent;
+    char drain[16];
+    (void)recv(peer.handle(), drain, sizeof(drain), 0);  // until the client hangs up
+  });
+  FtpClient client;
+  EXPECT_FALSE(client.Connect(FtpConnectOptions{L"127.0.0.1", port, L"u", L"p", true, 5000}));
+  client.Close();
+  server.join();
+  EXPECT_LT(sent, kLines) << "the client read the whole endless reply";
+}
+
 TEST(FtpClientFailure, NoServerFailsAtOnceAndAbortUnblocksAWait) {
   ASSERT_TRUE(StartWinsock());
   // A listener that accepts but never greets: the client waits for the greeting until aborted.
