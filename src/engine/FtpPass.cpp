@@ -56,6 +56,8 @@ class Side {
   virtual void AbandonWrite() = 0;
   // True when a remote side's connection is gone; nothing more can be asked of it.
   [[nodiscard]] virtual bool ConnectionLost() const { return false; }
+  // What the server last answered, as " (550 Permission denied.)", for the log; empty for a local side.
+  [[nodiscard]] virtual WideString LastReply() const { return {}; }
 };
 
 class LocalSide final : public Side {
@@ -164,8 +166,7 @@ class RemoteSide final : public Side {
   // The server creates one level at a time; the walk descends level by level.
   bool MakeFolder(const WideString& folder, DWORD) override { return client_.MakeDirectory(folder); }
   bool Delete(const WideString& path, bool isFolder) override {
-    // A folder that still has content is not emptied: the server refuses, and it stays.
-    return isFolder ? client_.RemoveRemoteDirectory(path) : client_.DeleteRemoteFile(path);
+    return isFolder ? DeleteTree(path) : client_.DeleteRemoteFile(path);
   }
 
   bool OpenRead(const WideString& path) override { return client_.OpenForReading(path); }
@@ -206,8 +207,29 @@ class RemoteSide final : public Side {
     (void)client_.DeleteRemoteFile(written_);
   }
   bool ConnectionLost() const override { return !client_.IsConnected(); }
+  WideString LastReply() const override {
+    const FtpReply& reply = client_.lastReply();
+    std::string firstLine = reply.text.substr(0, reply.text.find('\n'));
+    if (reply.code == 0 && firstLine.empty()) return {};
+    std::string shown = reply.code ? std::to_string(reply.code) + " " + firstLine : firstLine;
+    return text::Concat(L" (", client_.usesUtf8() ? text::FromUtf8(shown) : text::FromAnsi(shown), L")");
+  }
 
  private:
+  // A server removes only empty folders: the content goes first, depth first, each level on a listing
+  // the server gave in full. A folder that cannot be listed keeps everything in it.
+  bool DeleteTree(const WideString& folder) {
+    std::vector<FtpFindRecord> records;
+    if (!client_.List(folder, records)) return false;
+    bool emptied = true;
+    for (const auto& record : records) {
+      WideString path = RemoteJoin(folder, record.name);
+      bool isFolder = record.IsDirectory() && !(record.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+      if (!(isFolder ? DeleteTree(path) : client_.DeleteRemoteFile(path))) emptied = false;
+    }
+    return emptied && client_.RemoveRemoteDirectory(folder);
+  }
+
   // The complete new copy takes the target's name; the old copy is never deleted before that, and the new
   // one never because a rename failed (it then stays under the partial name for the next run to remove).
   bool TakeTargetsPlace() {
@@ -273,7 +295,14 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
   std::vector<Entry> entries;
   if (!source_.List(source, entries)) {
     // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
-    if (!state_.CancelRequested()) Fail(messages::kCouldNotReadFolder, source);
+    if (!state_.CancelRequested()) {
+      if (source_.IsRemote()) {
+        log_.Log(messages::kCouldNotReadRemoteFolder, source, source_.LastReply());
+        state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+      } else {
+        Fail(messages::kCouldNotReadFolder, source);
+      }
+    }
     return !state_.ShouldStop();
   }
 

@@ -25,6 +25,8 @@ inline constexpr WideView kSourceDirectoryNotFound = L"Source directory not foun
 inline constexpr WideView kCouldNotConnect = L"Could not connect to  ";
 inline constexpr WideView kAtPort = L" at port ";
 inline constexpr WideView kCouldNotReadFolder = L"Could not read folder: ";
+// The folder, then the server's reply in parentheses.
+inline constexpr WideView kCouldNotReadRemoteFolder = L"Could not read remote folder: ";
 inline constexpr WideView kCouldNotDelete = L"Could not delete: ";
 inline constexpr WideView kNameCannotBeSent = L"File name cannot be sent to this server: ";
 // A folder pair the run refuses before touching anything.

@@ -3,7 +3,8 @@
 requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
 "port\nhome\ntls port\nbreaking port\nno-replace port\n" to the state file once all listen, then serves until
-killed. Besides "brimlark", the user "norename" (same password and home) may do everything but rename."""
+killed. Besides "brimlark", the users "norename" and "nolist" (same password and home) may do everything but
+rename, or list."""
 import os
 import sys
 
@@ -18,6 +19,7 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_user("brimlark", "secret pass", home, perm="elradfmwMT")
     authorizer.add_user("norename", "secret pass", home, perm="elradmwMT")
+    authorizer.add_user("nolist", "secret pass", home, perm="eradfmwMT")
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.passive_ports = None
