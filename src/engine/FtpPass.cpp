@@ -21,6 +21,7 @@ struct Entry {
   WideString name;
   DWORD attributes = 0;
   uint64_t size = 0;
+  bool sizeKnown = true;  // a local size always is; a listing may leave it out
   FILETIME creation{};
   FILETIME lastAccess{};
   FILETIME lastWrite{};
@@ -75,7 +76,7 @@ class LocalSide final : public Side {
         (void)ForceDelete(JoinPath(folder, data.cFileName), 0);
         continue;
       }
-      entries.push_back(Entry{data.cFileName, data.dwFileAttributes, listing.size(), data.ftCreationTime,
+      entries.push_back(Entry{data.cFileName, data.dwFileAttributes, listing.size(), true, data.ftCreationTime,
                               data.ftLastAccessTime, data.ftLastWriteTime});
     }
     return listing.EndedNormally() && IsExistingFolder(folder);
@@ -157,8 +158,8 @@ class RemoteSide final : public Side {
         names.emplace(text::ToLower(original), true);
         record.name = std::move(original);
       }
-      entries.push_back(Entry{std::move(record.name), record.attributes, record.size, record.lastWrite,
-                              record.lastWrite, record.lastWrite});
+      entries.push_back(Entry{std::move(record.name), record.attributes, record.size, record.sizeKnown,
+                              record.lastWrite, record.lastWrite, record.lastWrite});
     }
     return true;
   }
@@ -410,6 +411,7 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
   WideView writeFailure = target_.IsRemote() ? messages::kCouldNotWriteFtp : messages::kCouldNotWriteLocal;
 
   unsigned char* buffer = state_.copyBuffer.get();
+  uint64_t received = 0;
   while (true) {
     int got = source_.Read(buffer, kCopyBufferSize);
     if (got < 0) {
@@ -417,7 +419,9 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
       break;
     }
     if (got == 0) {
-      if (!source_.CloseRead()) {
+      // A server that stops early and still says 226 gives a short file: the listed size tells.
+      bool whole = source_.CloseRead() && (!source_.IsRemote() || !entry.sizeKnown || received == entry.size);
+      if (!whole) {
         Fail(readFailure, sourcePath);
         target_.AbandonWrite();
         return true;
@@ -429,6 +433,7 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
       Fail(writeFailure, targetPath);
       break;
     }
+    received += static_cast<uint64_t>(got);
     state_.AddBytes(static_cast<uint64_t>(got));
     if (state_.ShouldStop()) {
       (void)source_.CloseRead();

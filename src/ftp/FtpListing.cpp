@@ -141,7 +141,8 @@ std::optional<FtpFindRecord> ParseUnixLine(std::string_view line, int nowYear, i
   }
   if (name.empty() || IsDotEntry(name)) return std::nullopt;
   record.name = DecodeRemoteName(name);
-  record.size = AllDigits(sizeText) ? BigNumber(sizeText) : 0;
+  record.sizeKnown = AllDigits(sizeText);
+  record.size = record.sizeKnown ? BigNumber(sizeText) : 0;
   auto time = MakeFileTime(year, month, Number(dayText), hour, minute, 0, 0);
   if (time) record.lastWrite = *time;
   return record;
@@ -189,6 +190,7 @@ std::optional<FtpFindRecord> ParseDosLine(std::string_view line) {
     record.attributes = FILE_ATTRIBUTE_DIRECTORY;
   } else if (AllDigits(sizeOrDir)) {
     record.size = BigNumber(sizeOrDir);
+    record.sizeKnown = true;
   } else {
     return std::nullopt;
   }
@@ -231,6 +233,7 @@ std::optional<FtpFindRecord> ParseMlsdLine(std::string_view line) {
       }
     } else if (EqualsNoCaseAscii(key, "size") && AllDigits(value)) {
       record.size = BigNumber(value);
+      record.sizeKnown = true;
     } else if (EqualsNoCaseAscii(key, "modify") && value.size() >= 14 && AllDigits(value.substr(0, 14))) {
       int millis = 0;
       if (value.size() >= 16 && value[14] == '.') {

@@ -15,6 +15,7 @@ struct FtpFindRecord {
   WideString name;
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_REPARSE_POINT (links)
   uint64_t size = 0;
+  bool sizeKnown = false;  // the listing gave the size; a download must then bring exactly that many bytes
   FILETIME lastWrite{};  // as the server reports it (MLSD: UTC)
 
   [[nodiscard]] bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }

@@ -47,6 +47,7 @@ TlsSession::~TlsSession() {
 bool TlsSession::ReadMore(Socket& socket) {
   char buffer[16384];
   int got = socket.Receive(buffer, sizeof(buffer));
+  readFailed_ = got < 0;
   if (got <= 0) return false;
   encrypted_.insert(encrypted_.end(), buffer, buffer + got);
   return true;
@@ -119,7 +120,8 @@ int TlsSession::Receive(Socket& socket, void* data, size_t size) {
     if (closed_) return 0;
     if (encrypted_.empty() && !ReadMore(socket)) {
       closed_ = true;
-      return 0;
+      // A receive that failed or timed out is no end of the data, whatever was received before it.
+      return readFailed_ ? -1 : 0;
     }
     SecBuffer buffers[4] = {};
     buffers[0] = {static_cast<unsigned long>(encrypted_.size()), SECBUFFER_DATA, encrypted_.data()};

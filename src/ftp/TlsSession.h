@@ -54,6 +54,7 @@ class TlsSession {
 
  private:
   [[nodiscard]] bool ReadMore(Socket& socket);
+  bool readFailed_ = false;  // the last ReadMore met an error or a timeout, not the peer's orderly close
 
   CtxtHandle context_{};
   bool contextValid_ = false;

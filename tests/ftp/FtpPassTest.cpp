@@ -248,6 +248,19 @@ TEST_F(FtpPassTest, ADataConnectionCutMidTransferIsAFailureAndKeepsThePreviousCo
   EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name + L"/data/big.bin"});
 }
 
+TEST_F(FtpPassTest, AServerThatEndsADownloadEarlyIsCaughtByTheListedSize) {
+  ASSERT_NE(server.shortPort, 0) << "the test server has no short port";
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\big.bin", FileContent(std::string(4u << 20, 'r'), 0, MakeFileTime(2024, 1, 1))));
+  WideString local = root / L"local";
+  ASSERT_TRUE(WriteTestFile(local + L"\\big.bin", FileContent("previous copy", 0, kOld)));
+  auto source = SideAs(L"brimlark", server.shortPort, L"/" + name + L"/data");
+  AddPair(&source, L"", nullptr, local);
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kSync)), kExitFailures);
+  EXPECT_TRUE(ReadTestFile(local + L"\\big.bin") == "previous copy") << FileSize(local + L"\\big.bin") << " bytes";
+  EXPECT_EQ(FileSize(remote + L"\\data\\big.bin"), 4u << 20);  // nothing short went back either
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name + L"/data/big.bin"});
+}
+
 TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));

@@ -15,6 +15,7 @@ struct FtpTestServer {
   uint16_t tlsPort = 0;       // a server that requires TLS, with a self-signed certificate for "localhost"
   uint16_t breakingPort = 0;  // a server that cuts every download after 64 KiB
   uint16_t noReplacePort = 0; // a server that refuses to rename over an existing file
+  uint16_t shortPort = 0;     // a server that sends at most 1 MiB of a file and still reports success
 
   static FtpTestServer Read() {
     FtpTestServer server;
@@ -34,6 +35,8 @@ struct FtpTestServer {
     if (third != std::string::npos) server.breakingPort = static_cast<uint16_t>(std::atoi(content.c_str() + third + 1));
     size_t fourth = third == std::string::npos ? third : content.find('\n', third + 1);
     if (fourth != std::string::npos) server.noReplacePort = static_cast<uint16_t>(std::atoi(content.c_str() + fourth + 1));
+    size_t fifth = fourth == std::string::npos ? fourth : content.find('\n', fourth + 1);
+    if (fifth != std::string::npos) server.shortPort = static_cast<uint16_t>(std::atoi(content.c_str() + fifth + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
     return server;
   }

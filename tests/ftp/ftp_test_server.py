@@ -2,7 +2,7 @@
 """Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports: one plain, one that
 requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
-"port\nhome\ntls port\nbreaking port\nno-replace port\n" to the state file once all listen, then serves until
+"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\n" to the state file once all listen, then serves until
 killed. Besides "brimlark", the users "norename" and "nolist" (same password and home) may do everything but
 rename, or list."""
 import os
@@ -83,8 +83,20 @@ def main():
     NoReplaceHandler.auth_failed_timeout = 0
     no_replace = FTPServer(("127.0.0.1", 0), NoReplaceHandler, ioloop=server.ioloop)
     no_replace_port = no_replace.socket.getsockname()[1]
+    class ShortHandler(FTPHandler):
+        """Sends at most the first MiB of a file and then reports the transfer complete (226)."""
+
+        def ftp_RETR(self, file):
+            with open(file, "rb") as f:
+                data = f.read(1 << 20)
+            self.push_dtp_data(data, isproducer=False, cmd="RETR")
+
+    ShortHandler.authorizer = authorizer
+    ShortHandler.auth_failed_timeout = 0
+    short = FTPServer(("127.0.0.1", 0), ShortHandler, ioloop=server.ioloop)
+    short_port = short.socket.getsockname()[1]
     with open(state_file + ".tmp", "w") as f:
-        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n")
+        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 
