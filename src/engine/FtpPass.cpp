@@ -59,6 +59,12 @@ class Side {
   [[nodiscard]] virtual bool ConnectionLost() const { return false; }
   // What the server last answered, as " (550 Permission denied.)", for the log; empty for a local side.
   [[nodiscard]] virtual WideString LastReply() const { return {}; }
+  // After a List that succeeded: the first line of the listing in no known format, or empty when every
+  // line was understood. Such a listing is incomplete, and nothing may be deleted on its strength.
+  [[nodiscard]] virtual const WideString& NotUnderstood() const {
+    static const WideString kNone;
+    return kNone;
+  }
 };
 
 class LocalSide final : public Side {
@@ -137,7 +143,10 @@ class RemoteSide final : public Side {
   bool List(const WideString& folder, std::vector<Entry>& entries) override {
     entries.clear();
     std::vector<FtpFindRecord> records;
-    if (!client_.List(folder, records)) return false;
+    std::string notUnderstood;
+    notUnderstood_.clear();
+    if (!client_.List(folder, records, &notUnderstood)) return false;
+    if (!notUnderstood.empty()) notUnderstood_ = client_.usesUtf8() ? text::FromUtf8(notUnderstood) : text::FromAnsi(notUnderstood);
     std::unordered_map<WideString, bool> names;
     for (const auto& record : records) names.emplace(text::ToLower(record.name), true);
     for (auto& record : records) {
@@ -208,6 +217,7 @@ class RemoteSide final : public Side {
     (void)client_.DeleteRemoteFile(written_);
   }
   bool ConnectionLost() const override { return !client_.IsConnected(); }
+  const WideString& NotUnderstood() const override { return notUnderstood_; }
   WideString LastReply() const override {
     const FtpReply& reply = client_.lastReply();
     std::string firstLine = reply.text.substr(0, reply.text.find('\n'));
@@ -251,6 +261,7 @@ class RemoteSide final : public Side {
   WideString target_;
   WideString written_;
   uint64_t sent_ = 0;
+  WideString notUnderstood_;
 };
 
 struct Counterpart {
@@ -274,6 +285,13 @@ class FtpWalk {
     return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite), target.size);
   }
   bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry, bool targetExists);
+  // After a List that succeeded: false, logged and counted, when the listing held lines in no known format.
+  bool ListingIsComplete(const Side& side, const WideString& folder) {
+    if (side.NotUnderstood().empty()) return true;
+    log_.Log(messages::kCouldNotReadRemoteListing, folder, text::Concat(L" (", side.NotUnderstood(), L")"));
+    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  }
 
   RunState& state_;
   ErrorLog& log_;
@@ -307,6 +325,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
     return !state_.ShouldStop();
   }
 
+  bool sourceComplete = ListingIsComplete(source_, source);
   std::unordered_map<WideString, Entry> others;
   bool othersListed = false;
   // The other side is listed once per folder in every pass: comparisons and the deletion pass need it,
@@ -316,7 +335,11 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
     std::vector<Entry> otherEntries;
     othersListed = target_.List(target, otherEntries);
     for (auto& other : otherEntries) others.emplace(text::ToLower(other.name), std::move(other));
+    // What an incomplete listing does not show cannot be taken for missing.
+    if (othersListed && !ListingIsComplete(target_, target)) othersListed = false;
   }
+  // Nothing is deleted in a folder either of whose listings was incomplete.
+  if (rules_.deletionPass && (!sourceComplete || (!othersListed && !target_.NotUnderstood().empty()))) return true;
   // A deletion pass that cannot ask the other side any more stops: nothing may be deleted on a guess.
   if (rules_.deletionPass && !othersListed && (target_.ConnectionLost() || source_.ConnectionLost())) {
     Fail(messages::kSourceDirectoryNotFound, target);

@@ -27,6 +27,8 @@ inline constexpr WideView kAtPort = L" at port ";
 inline constexpr WideView kCouldNotReadFolder = L"Could not read folder: ";
 // The folder, then the server's reply in parentheses.
 inline constexpr WideView kCouldNotReadRemoteFolder = L"Could not read remote folder: ";
+// The folder, then the first line of its listing in no known format, in parentheses.
+inline constexpr WideView kCouldNotReadRemoteListing = L"Could not read remote folder listing: ";
 inline constexpr WideView kCouldNotDelete = L"Could not delete: ";
 inline constexpr WideView kNameCannotBeSent = L"File name cannot be sent to this server: ";
 // A folder pair the run refuses before touching anything.

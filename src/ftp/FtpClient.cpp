@@ -1,5 +1,6 @@
 #include "ftp/FtpClient.h"
 
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 
@@ -22,6 +23,30 @@ std::string PortArgument(const sockaddr_storage& address) {
   char text[INET6_ADDRSTRLEN] = {};
   inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof(text));
   return std::string("EPRT |2|") + text + "|" + std::to_string(ntohs(v6.sin6_port)) + "|";
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Lines a listing holds besides its entries: "total 12", the folder itself and its parent.
+bool IsIgnorableListingLine(std::string_view line, bool mlsd) {
+  if (mlsd) {
+    for (std::string_view fact : {"type=cdir", "type=pdir"}) {
+      for (size_t at = 0; at + fact.size() <= line.size(); ++at) {
+        if (StartsWithNoCase(line.substr(at), fact)) return true;
+      }
+    }
+    return false;
+  }
+  if (StartsWithNoCase(line, "total ") && line.find_first_not_of("0123456789 ", 6) == std::string_view::npos) return true;
+  return line.size() >= 2 && (line.substr(line.size() - 2) == " ." || (line.size() >= 3 && line.substr(line.size() - 3) == " .."));
 }
 
 void SetPort(sockaddr_storage& address, uint16_t port) {
@@ -261,6 +286,9 @@ bool FtpClient::OpenDataConnection(Socket& listening) {
 
 bool FtpClient::StartTransfer(const std::string& command) {
   AbandonTransfer();
+  // Refused before a data connection is opened: one opened for nothing would be taken by the server
+  // for the next transfer's.
+  if (command.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return false;
   Socket listening;
   if (!OpenDataConnection(listening)) return false;
   FtpReply reply;
@@ -327,8 +355,9 @@ bool FtpClient::ReadDataLines(std::vector<std::string>& lines) {
   return true;
 }
 
-bool FtpClient::List(WideView directory, std::vector<FtpFindRecord>& entries) {
+bool FtpClient::List(WideView directory, std::vector<FtpFindRecord>& entries, std::string* notUnderstood) {
   entries.clear();
+  if (notUnderstood) notUnderstood->clear();
   // Entering the directory first tells a missing one from an empty one: some servers answer a listing
   // of a missing directory with an empty success.
   if (!ChangeDirectory(directory)) return false;
@@ -350,7 +379,11 @@ bool FtpClient::List(WideView directory, std::vector<FtpFindRecord>& entries) {
   gmtime_s(&calendar, &now);
   for (const auto& line : lines) {
     auto record = mlsd_ ? ParseMlsdLine(line) : ParseListLine(line, calendar.tm_year + 1900, calendar.tm_mon + 1);
-    if (record) entries.push_back(std::move(*record));
+    if (record) {
+      entries.push_back(std::move(*record));
+    } else if (notUnderstood && notUnderstood->empty() && !IsIgnorableListingLine(line, mlsd_)) {
+      *notUnderstood = line;
+    }
   }
   return true;
 }

@@ -61,8 +61,9 @@ class FtpClient {
   [[nodiscard]] std::optional<uint64_t> QuerySize(WideView path);
 
   // The entries of a directory, without "." and "..". False when the directory cannot be entered or
-  // listed; an empty directory gives true and no entries.
-  [[nodiscard]] bool List(WideView directory, std::vector<FtpFindRecord>& entries);
+  // listed; an empty directory gives true and no entries. A line in no format the client knows is left
+  // out, and the first such line is kept in notUnderstood: the listing is then incomplete.
+  [[nodiscard]] bool List(WideView directory, std::vector<FtpFindRecord>& entries, std::string* notUnderstood = nullptr);
 
   // One transfer at a time: open, read or write chunks, then finish (true when the server confirms the
   // whole file) or abandon it.

@@ -261,6 +261,23 @@ TEST_F(FtpPassTest, AServerThatEndsADownloadEarlyIsCaughtByTheListedSize) {
   EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name + L"/data/big.bin"});
 }
 
+TEST_F(FtpPassTest, AListingThatIsNotUnderstoodDeletesNothing) {
+  ASSERT_NE(server.germanPort, 0) << "the test server has no German port";
+  // Dated in months whose German names differ from the English ones.
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\a.txt", FileContent("a", 0, MakeFileTime(2023, 3, 10))));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\data\\b.txt", FileContent("b", 0, MakeFileTime(2023, 5, 10))));
+  WideString local = root / L"local";
+  for (const wchar_t* file : {L"\\a.txt", L"\\b.txt", L"\\c.txt"}) ASSERT_TRUE(WriteTestFile(local + file, "backup"));
+  auto source = SideAs(L"brimlark", server.germanPort, L"/" + name + L"/data");
+  AddPair(&source, L"", nullptr, local);
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kStrict)), kExitFailures);
+  for (const wchar_t* file : {L"\\a.txt", L"\\b.txt", L"\\c.txt"}) EXPECT_EQ(ReadTestFile(local + file), "backup");
+  std::vector<WideString> messages = LogMessages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_TRUE(text::StartsWith(messages[0], L"Could not read remote folder listing: /" + name + L"/data (-"))
+      << text::ToUtf8(messages[0]);
+}
+
 TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));

@@ -16,6 +16,7 @@ struct FtpTestServer {
   uint16_t breakingPort = 0;  // a server that cuts every download after 64 KiB
   uint16_t noReplacePort = 0; // a server that refuses to rename over an existing file
   uint16_t shortPort = 0;     // a server that sends at most 1 MiB of a file and still reports success
+  uint16_t germanPort = 0;    // a LIST-only server that writes month names in German
 
   static FtpTestServer Read() {
     FtpTestServer server;
@@ -37,6 +38,8 @@ struct FtpTestServer {
     if (fourth != std::string::npos) server.noReplacePort = static_cast<uint16_t>(std::atoi(content.c_str() + fourth + 1));
     size_t fifth = fourth == std::string::npos ? fourth : content.find('\n', fourth + 1);
     if (fifth != std::string::npos) server.shortPort = static_cast<uint16_t>(std::atoi(content.c_str() + fifth + 1));
+    size_t sixth = fifth == std::string::npos ? fifth : content.find('\n', fifth + 1);
+    if (sixth != std::string::npos) server.germanPort = static_cast<uint16_t>(std::atoi(content.c_str() + sixth + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
     return server;
   }

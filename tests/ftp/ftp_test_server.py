@@ -2,13 +2,14 @@
 """Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports: one plain, one that
 requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
-"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\n" to the state file once all listen, then serves until
+"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\ngerman port\n" to the state file once all listen, then serves until
 killed. Besides "brimlark", the users "norename" and "nolist" (same password and home) may do everything but
 rename, or list."""
 import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -95,8 +96,28 @@ def main():
     ShortHandler.auth_failed_timeout = 0
     short = FTPServer(("127.0.0.1", 0), ShortHandler, ioloop=server.ioloop)
     short_port = short.socket.getsockname()[1]
+    class GermanFS(AbstractedFS):
+        """LIST lines with German month names, as a server on a German system writes them."""
+
+        MONTHS = {b" Mar ": " M\u00e4r ".encode("utf-8"), b" May ": b" Mai ", b" Oct ": b" Okt ", b" Dec ": b" Dez "}
+
+        def format_list(self, basedir, listing, ignore_err=True):
+            for line in super().format_list(basedir, listing, ignore_err):
+                for english, german in self.MONTHS.items():
+                    line = line.replace(english, german)
+                yield line
+
+    class GermanHandler(FTPHandler):
+        """LIST only (no MLSD), in German."""
+        proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
+
+    GermanHandler.authorizer = authorizer
+    GermanHandler.auth_failed_timeout = 0
+    GermanHandler.abstracted_fs = GermanFS
+    german = FTPServer(("127.0.0.1", 0), GermanHandler, ioloop=server.ioloop)
+    german_port = german.socket.getsockname()[1]
     with open(state_file + ".tmp", "w") as f:
-        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n")
+        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n{german_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 
