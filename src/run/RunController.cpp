@@ -181,6 +181,14 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
       state_.failureCount.fetch_add(1, std::memory_order_relaxed);
       return JobOutcome::kSkipped;
     }
+    // A relative directory is taken from where the login put us, once: every listing enters its folder,
+    // so a relative path would be read from a different place each time.
+    if (side.root[0] != L'/') {
+      WideString home;
+      if (!side.client->QueryCurrentDirectory(home)) return SkipJob(messages::kCouldNotGetFtpInfo, *side.shown);
+      side.root = text::Concat(home, L"/", side.root);
+    }
+    while (side.root.find(L"//") != WideString::npos) side.root = text::ReplaceAll(side.root, L"//", L"/");
   }
   const SideState& source = sides[0];
   const SideState& destination = sides[1];

@@ -278,6 +278,17 @@ TEST_F(FtpPassTest, AListingThatIsNotUnderstoodDeletesNothing) {
       << text::ToUtf8(messages[0]);
 }
 
+TEST_F(FtpPassTest, ARelativeRemoteFolderIsTakenFromTheLoginFolder) {
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\sub\\b.txt", "b"));
+  auto target = FtpSide(name + L"/backup");  // no leading slash: below the folder the login ends in
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "a");
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\sub\\b.txt"), "b");
+}
+
 TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));
