@@ -22,6 +22,7 @@ struct Entry {
   DWORD attributes = 0;
   uint64_t size = 0;
   bool sizeKnown = true;  // a local size always is; a listing may leave it out
+  int64_t timePrecision = 1;  // 100-ns units; a listing may keep only seconds, minutes or days
   FILETIME creation{};
   FILETIME lastAccess{};
   FILETIME lastWrite{};
@@ -82,7 +83,7 @@ class LocalSide final : public Side {
         (void)ForceDelete(JoinPath(folder, data.cFileName), 0);
         continue;
       }
-      entries.push_back(Entry{data.cFileName, data.dwFileAttributes, listing.size(), true, data.ftCreationTime,
+      entries.push_back(Entry{data.cFileName, data.dwFileAttributes, listing.size(), true, 1, data.ftCreationTime,
                               data.ftLastAccessTime, data.ftLastWriteTime});
     }
     return listing.EndedNormally() && IsExistingFolder(folder);
@@ -168,7 +169,7 @@ class RemoteSide final : public Side {
         record.name = std::move(original);
       }
       entries.push_back(Entry{std::move(record.name), record.attributes, record.size, record.sizeKnown,
-                              record.lastWrite, record.lastWrite, record.lastWrite});
+                              record.timePrecision, record.lastWrite, record.lastWrite, record.lastWrite});
     }
     return true;
   }
@@ -282,7 +283,8 @@ class FtpWalk {
  private:
   void Fail(WideView prefix, WideView path) { RecordFailure(state_, log_, prefix, path); }
   bool ShouldCopy(const Entry& source, const Entry& target) const {
-    return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite), target.size);
+    return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite), target.size,
+                             std::max(source.timePrecision, target.timePrecision));
   }
   bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry, bool targetExists);
   // After a List that succeeded: false, logged and counted, when the listing held lines in no known format.

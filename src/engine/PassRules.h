@@ -13,7 +13,14 @@ struct PassRules {
 
   // A target at least as new and of the same size is skipped. In Sync a newer target is never
   // overwritten by an older source, whatever the sizes: the other pass brings it across instead.
-  [[nodiscard]] bool ShouldCopy(int64_t sourceTime, uint64_t sourceSize, int64_t targetTime, uint64_t targetSize) const {
+  // precision: how finely the coarser side keeps times (100-ns units); both are compared at that grain,
+  // or a server that keeps whole seconds would have every file sent again on every run.
+  [[nodiscard]] bool ShouldCopy(int64_t sourceTime, uint64_t sourceSize, int64_t targetTime, uint64_t targetSize,
+                                int64_t precision = 1) const {
+    if (precision > 1) {
+      sourceTime -= sourceTime % precision;
+      targetTime -= targetTime % precision;
+    }
     if (sourceTime > targetTime) return true;
     if (syncing && targetTime > sourceTime) return false;
     return sourceSize != targetSize;

@@ -120,6 +120,7 @@ std::optional<FtpFindRecord> ParseUnixLine(std::string_view line, int nowYear, i
   std::string_view name = scan.substr(1);
 
   int year = nowYear, hour = 0, minute = 0;
+  int64_t precision = FtpFindRecord::kMinutePrecision;
   if (yearOrTime.size() == 5 && yearOrTime[2] == ':' && AllDigits(yearOrTime.substr(0, 2)) &&
       AllDigits(yearOrTime.substr(3))) {
     hour = Number(yearOrTime.substr(0, 2));
@@ -128,11 +129,13 @@ std::optional<FtpFindRecord> ParseUnixLine(std::string_view line, int nowYear, i
     if (month > nowMonth) year = nowYear - 1;
   } else if (AllDigits(yearOrTime)) {
     year = Number(yearOrTime);
+    precision = FtpFindRecord::kDayPrecision;
   } else {
     return std::nullopt;
   }
 
   FtpFindRecord record;
+  record.timePrecision = precision;
   if (mode[0] == 'd') record.attributes = FILE_ATTRIBUTE_DIRECTORY;
   if (mode[0] == 'l') {
     record.attributes = FILE_ATTRIBUTE_REPARSE_POINT;
@@ -186,6 +189,7 @@ std::optional<FtpFindRecord> ParseDosLine(std::string_view line) {
   if (IsDotEntry(name)) return std::nullopt;
 
   FtpFindRecord record;
+  record.timePrecision = FtpFindRecord::kMinutePrecision;
   if (EqualsNoCaseAscii(sizeOrDir, "<DIR>")) {
     record.attributes = FILE_ATTRIBUTE_DIRECTORY;
   } else if (AllDigits(sizeOrDir)) {

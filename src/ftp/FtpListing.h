@@ -17,6 +17,12 @@ struct FtpFindRecord {
   uint64_t size = 0;
   bool sizeKnown = false;  // the listing gave the size; a download must then bring exactly that many bytes
   FILETIME lastWrite{};  // as the server reports it (MLSD: UTC)
+  // How finely lastWrite is known, in 100-ns units: a second for MLSD, a minute for a LIST line with a
+  // time of day, a day for one with a year. Times are compared no finer than this.
+  int64_t timePrecision = kSecondPrecision;
+  static constexpr int64_t kSecondPrecision = 10'000'000;
+  static constexpr int64_t kMinutePrecision = 60 * kSecondPrecision;
+  static constexpr int64_t kDayPrecision = 24 * 60 * kMinutePrecision;
 
   [[nodiscard]] bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 };

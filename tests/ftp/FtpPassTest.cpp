@@ -289,6 +289,26 @@ TEST_F(FtpPassTest, ARelativeRemoteFolderIsTakenFromTheLoginFolder) {
   EXPECT_EQ(ReadTestFile(remote + L"\\backup\\sub\\b.txt"), "b");
 }
 
+TEST_F(FtpPassTest, TimesAreComparedNoFinerThanTheServerKeepsThem) {
+  // A source time with a fraction of a second; the server keeps whole seconds.
+  FILETIME fractional = MakeFileTime(2024, 2, 1, 10, 0, 0);
+  ULARGE_INTEGER value{{fractional.dwLowDateTime, fractional.dwHighDateTime}};
+  value.QuadPart += 5'000'000;
+  fractional = {value.LowPart, value.HighPart};
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("alpha", 0, fractional)));
+  auto target = FtpSide(L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  ASSERT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitSuccess);
+  // Marked so that a copy sent again would show: same size, same whole-second time.
+  ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\a.txt", FileContent("ALPHA", 0, MakeFileTime(2024, 2, 1, 10, 0, 0))));
+  for (BackupMode mode : {BackupMode::kCommon, BackupMode::kSync}) {
+    EXPECT_EQ(ExitCodeOf(Run(mode, true)), kExitSuccess);
+    EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "ALPHA") << "sent again";
+    EXPECT_EQ(ReadTestFile(source + L"\\a.txt"), "alpha") << "brought back";
+  }
+}
+
 TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));
