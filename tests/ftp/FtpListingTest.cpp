@@ -49,6 +49,27 @@ TEST(MlsdLine, NamesAreUtf8OrElseAnsi) {
   EXPECT_EQ(latin->name.substr(0, 3), L"caf");
 }
 
+TEST(ListingLines, TellHowFinelyTheyKnowTheTimeAndWhetherTheyGaveTheSize) {
+  auto mlsd = ParseMlsdLine("type=file;size=5;modify=20240115093000; a.txt");
+  ASSERT_TRUE(mlsd);
+  EXPECT_EQ(mlsd->timePrecision, FtpFindRecord::kSecondPrecision);
+  EXPECT_TRUE(mlsd->sizeKnown);
+  auto noSize = ParseMlsdLine("type=file;modify=20240115093000; a.txt");
+  ASSERT_TRUE(noSize);
+  EXPECT_FALSE(noSize->sizeKnown);
+  auto withTime = ParseListLine("-rw-r--r-- 1 owner group 5 Jan  5 09:00 a.txt", 2024, 6);
+  ASSERT_TRUE(withTime);
+  EXPECT_EQ(withTime->timePrecision, FtpFindRecord::kMinutePrecision);
+  EXPECT_TRUE(withTime->sizeKnown);
+  auto withYear = ParseListLine("-rw-r--r-- 1 owner group 5 Jan  5  2023 a.txt", 2024, 6);
+  ASSERT_TRUE(withYear);
+  EXPECT_EQ(withYear->timePrecision, FtpFindRecord::kDayPrecision);
+  auto dos = ParseListLine("2024-01-15  21:05             1234 file.txt", 2024, 6);
+  ASSERT_TRUE(dos);
+  EXPECT_EQ(dos->timePrecision, FtpFindRecord::kMinutePrecision);
+  EXPECT_TRUE(dos->sizeKnown);
+}
+
 TEST(ListLine, UnixFormat) {
   auto file = ParseListLine("-rw-r--r--   1 owner    group        5120 Mar  7  2023 report final.txt", 2024, 6);
   ASSERT_TRUE(file);
