@@ -222,7 +222,11 @@ class RemoteSide final : public Side {
   WideString LastReply() const override {
     const FtpReply& reply = client_.lastReply();
     std::string firstLine = reply.text.substr(0, reply.text.find('\n'));
-    if (reply.code == 0 && firstLine.empty()) return {};
+    // Only a refusal or a broken connection explains a failure; a success reply would mislead.
+    if ((reply.code == 0 && firstLine.empty()) || reply.IsPreliminary() || reply.IsCompletion() ||
+        reply.IsIntermediate()) {
+      return {};
+    }
     std::string shown = reply.code ? std::to_string(reply.code) + " " + firstLine : firstLine;
     return text::Concat(L" (", client_.usesUtf8() ? text::FromUtf8(shown) : text::FromAnsi(shown), L")");
   }
@@ -282,6 +286,12 @@ class FtpWalk {
 
  private:
   void Fail(WideView prefix, WideView path) { RecordFailure(state_, log_, prefix, path); }
+  // A failure on a side: a server's refusal is said after the path, so that a refused TLS or a full disk
+  // is not taken for a missing folder.
+  void Fail(WideView prefix, WideView path, const Side& side) {
+    log_.Log(prefix, path, side.LastReply());
+    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+  }
   bool ShouldCopy(const Entry& source, const Entry& target) const {
     return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite), target.size,
                              std::max(source.timePrecision, target.timePrecision));
@@ -307,7 +317,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
     if (!target_.MakeFolder(target, kNoAttributes)) {
       Fail(target_.IsRemote() ? messages::kCouldNotCreateRemoteDirectory
                               : messages::kCouldNotCreateBackupDestinationFolder,
-           target);
+           target, target_);
       return true;
     }
   }
@@ -370,7 +380,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
 
     if (rules_.deletionPass && !counterpart.exists) {
       if (counterpart.definitelyMissing) {
-        if (!source_.Delete(sourcePath, entry.IsDirectory())) Fail(messages::kCouldNotDelete, sourcePath);
+        if (!source_.Delete(sourcePath, entry.IsDirectory())) Fail(messages::kCouldNotDelete, sourcePath, source_);
       } else {
         Fail(messages::kSourceDirectoryNotFound, targetPath);  // the other side could not tell
       }
@@ -421,13 +431,13 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
                        bool targetExists) {
   if (!source_.OpenRead(sourcePath)) {
     Fail(source_.IsRemote() ? messages::kCouldNotOpenFtpForReading : messages::kCouldNotOpenLocalForReading,
-         sourcePath);
+         sourcePath, source_);
     return true;
   }
   if (!target_.OpenWrite(targetPath, targetExists)) {
     (void)source_.CloseRead();
     Fail(target_.IsRemote() ? messages::kCouldNotOpenFtpForWriting : messages::kCouldNotOpenLocalForWriting,
-         targetPath);
+         targetPath, target_);
     return true;
   }
   WideView readFailure = !source_.IsRemote()  ? messages::kCouldNotReadLocal
@@ -440,22 +450,22 @@ bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPat
   while (true) {
     int got = source_.Read(buffer, kCopyBufferSize);
     if (got < 0) {
-      Fail(readFailure, sourcePath);
+      Fail(readFailure, sourcePath, source_);
       break;
     }
     if (got == 0) {
       // A server that stops early and still says 226 gives a short file: the listed size tells.
       bool whole = source_.CloseRead() && (!source_.IsRemote() || !entry.sizeKnown || received == entry.size);
       if (!whole) {
-        Fail(readFailure, sourcePath);
+        Fail(readFailure, sourcePath, source_);
         target_.AbandonWrite();
         return true;
       }
-      if (!target_.FinishWrite(entry)) Fail(writeFailure, targetPath);
+      if (!target_.FinishWrite(entry)) Fail(writeFailure, targetPath, target_);
       return !state_.CancelRequested();
     }
     if (!target_.Write(buffer, static_cast<size_t>(got))) {
-      Fail(writeFailure, targetPath);
+      Fail(writeFailure, targetPath, target_);
       break;
     }
     received += static_cast<uint64_t>(got);

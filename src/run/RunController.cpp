@@ -29,6 +29,19 @@ WideString ExpandLocalPath(const WideString& path) {
   return WideString(buffer, length - 1);
 }
 
+// A refusal of the server as "550 No such file or directory."; empty for any other reply.
+WideString ReplyText(const FtpReply& reply) {
+  if (reply.code < 400) return {};
+  return text::FromUtf8(std::to_string(reply.code) + " " + reply.text.substr(0, reply.text.find('\n')));
+}
+
+// " (" + the server's refusal + ")" after a failed step on a remote side; empty for a local side.
+WideString RefusalOf(const FtpClient* client) {
+  if (!client) return {};
+  WideString reply = ReplyText(client->lastReply());
+  return reply.empty() ? reply : text::Concat(L" (", reply, L")");
+}
+
 FILETIME LocalNow() {
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -174,8 +187,10 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
     options.useTls = location.UsesSsl();
     options.pins = pins_;
     if (!side.client->Connect(options)) {
-      // A refused TLS or a changed certificate is said after the usual text.
-      const WideString& reason = side.client->failureReason();
+      // A refused TLS or a changed certificate is said after the usual text, or else the server's refusal
+      // (a wrong password, say).
+      WideString reason = side.client->failureReason();
+      if (reason.empty()) reason = ReplyText(side.client->lastReply());
       log_.Log(messages::kCouldNotConnect, location.server, messages::kAtPort,
                reason.empty() ? location.port : text::Concat(location.port, L" (", reason, L")"));
       state_.failureCount.fetch_add(1, std::memory_order_relaxed);
@@ -210,10 +225,14 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   const SideState* copySource = &source;
   const SideState* copyTarget = &destination;
   if (restoring_) {
-    if (!sideExists(destination)) return SkipJob(messages::kRestoringSourceNotFound, pair.destination);
+    if (!sideExists(destination)) {
+      return SkipJob(messages::kRestoringSourceNotFound, text::Concat(pair.destination, RefusalOf(destination.client.get())));
+    }
     std::swap(copySource, copyTarget);
   } else {
-    if (!sideExists(source)) return SkipJob(messages::kSourceDirectoryNotFound, pair.source);
+    if (!sideExists(source)) {
+      return SkipJob(messages::kSourceDirectoryNotFound, text::Concat(pair.source, RefusalOf(source.client.get())));
+    }
     if (state_.runFlags & kRunStrict) {
       secondPass = true;
       state_.runFlags &= ~static_cast<uint32_t>(kRunStrict);

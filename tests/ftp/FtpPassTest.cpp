@@ -245,7 +245,8 @@ TEST_F(FtpPassTest, ADataConnectionCutMidTransferIsAFailureAndKeepsThePreviousCo
   EXPECT_TRUE(ReadTestFile(local + L"\\big.bin") == "previous copy");  // not 4 MiB of output on failure
   EXPECT_FALSE(Exists(local + L"\\big.bin.~brlk-part"));
   EXPECT_EQ(ReadTestFile(local + L"\\small.txt"), "small");  // the run went on
-  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name + L"/data/big.bin"});
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name +
+                                                   L"/data/big.bin (426 Connection closed; transfer aborted.)"});
 }
 
 TEST_F(FtpPassTest, AServerThatEndsADownloadEarlyIsCaughtByTheListedSize) {
@@ -319,7 +320,8 @@ TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
   EXPECT_EQ(ReadTestFile(remote + L"\\backup\\doc.txt"), "old content");
   // The complete new copy is kept where the next run finds it, never deleted because a rename failed.
   EXPECT_EQ(ReadTestFile(remote + L"\\backup\\doc.txt.~brlk-part"), "new content");
-  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not write FTP file: /" + name + L"/backup/doc.txt"});
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not write FTP file: /" + name +
+                                                   L"/backup/doc.txt (550 Not enough privileges.)"});
 }
 
 TEST_F(FtpPassTest, AServerThatWillNotRenameOverAFileStillGetsTheNewCopy) {
@@ -436,8 +438,11 @@ TEST_F(FtpPassTest, JobsThatCannotReachTheServerAreLoggedAndSkipped) {
   RunSummary summary = Run(BackupMode::kStrict);
   EXPECT_EQ(summary.jobsSkipped, 3u);
   WideString connect = L"Could not connect to  127.0.0.1 at port " + text::DecimalUnsigned(server.port);
-  EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Source directory not found: " + missing.second, connect,
-                                                     connect + L" (the server does not offer TLS)"}));
+  // The server's refusal is said after each.
+  EXPECT_EQ(LogMessages(), (std::vector<WideString>{
+                               L"Source directory not found: " + missing.second + L" (550 No such file or directory.)",
+                               connect + L" (530 Authentication failed.)",
+                               connect + L" (the server does not offer TLS)"}));
   EXPECT_TRUE(Exists(local));  // a Strict job from a missing remote folder deletes nothing
 }
 
