@@ -58,6 +58,10 @@ class Side {
   virtual void AbandonWrite() = 0;
   // True when a remote side's connection is gone; nothing more can be asked of it.
   [[nodiscard]] virtual bool ConnectionLost() const { return false; }
+  // Whether an entry of this name can be made or read on this side as it is.
+  [[nodiscard]] virtual bool CanHold(const WideString& name) const {
+    return name.find_first_of(WideView(L"\r\n\0", 3)) == WideString::npos;
+  }
   // What the server last answered, as " (550 Permission denied.)", for the log; empty for a local side.
   [[nodiscard]] virtual WideString LastReply() const { return {}; }
   // After a List that succeeded: the first line of the listing in no known format, or empty when every
@@ -218,6 +222,7 @@ class RemoteSide final : public Side {
     (void)client_.DeleteRemoteFile(written_);
   }
   bool ConnectionLost() const override { return !client_.IsConnected(); }
+  bool CanHold(const WideString& name) const override { return client_.CanSendName(name); }
   const WideString& NotUnderstood() const override { return notUnderstood_; }
   WideString LastReply() const override {
     const FtpReply& reply = client_.lastReply();
@@ -364,8 +369,9 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
     if (entry.IsLink()) continue;
     WideString sourcePath = source_.Join(source, entry.name);
     WideString targetPath = target_.Join(target, entry.name);
-    // A line break or a zero in a name would end an FTP command early; such an entry is left alone.
-    if (entry.name.find_first_of(WideView(L"\r\n\0", 3)) != WideString::npos) {
+    // A line break or a zero in a name would end an FTP command early, and a name the server's encoding
+    // cannot hold would arrive altered (two names as one): such an entry is left alone.
+    if (!source_.CanHold(entry.name) || !target_.CanHold(entry.name)) {
       Fail(messages::kNameCannotBeSent, sourcePath);
       continue;
     }

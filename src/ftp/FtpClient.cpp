@@ -160,7 +160,28 @@ bool FtpClient::CommandExpect(const std::string& line, int expectedClass) {
   return Command(line, reply) && reply.code / 100 == expectedClass;
 }
 
-std::string FtpClient::Encode(WideView path) const { return utf8_ ? text::ToUtf8(path) : text::ToAnsi(path); }
+std::string FtpClient::Encode(WideView path) const {
+  if (utf8_) return text::ToUtf8(path);
+  // A name the ANSI code page cannot hold exactly is never sent altered ("日本.txt" and "中国.txt" would
+  // both become "??.txt"): it comes back with a zero in it, and no command carries a zero.
+  std::string encoded;
+  if (!path.empty()) {
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()), nullptr,
+                                     0, nullptr, &usedDefault);
+    encoded.resize(static_cast<size_t>(length));
+    if (length > 0) {
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()), encoded.data(),
+                          length, nullptr, &usedDefault);
+    }
+    if (length <= 0 || usedDefault || text::FromAnsi(encoded) != WideString(path)) return std::string(1, '\0');
+  }
+  return encoded;
+}
+
+bool FtpClient::CanSendName(WideView name) const {
+  return Encode(name).find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
 
 bool FtpClient::Connect(const FtpConnectOptions& options) {
   Close();
@@ -190,16 +211,18 @@ bool FtpClient::Connect(const FtpConnectOptions& options) {
   }
 
   FtpReply features;
+  bool listsUtf8 = false;
   if (Command("FEAT", features)) {
     auto list = ParseFeatures(features);
     mlsd_ = HasFeature(list, "MLST");
     mfmt_ = HasFeature(list, "MFMT");
-    // Only where the server offers UTF-8 is it asked for; a refusal is no reason to give up.
-    if (HasFeature(list, "UTF8")) {
-      FtpReply ignored;
-      utf8_ = Command("OPTS UTF8 ON", ignored);
-    }
+    listsUtf8 = HasFeature(list, "UTF8");
   }
+  // UTF-8 is asked for whatever FEAT says: some servers take it without listing it (vsftpd answers
+  // "200 Always in UTF8 mode."). A server that neither lists nor takes it gets the ANSI code page.
+  FtpReply utf8Reply;
+  if (!Command("OPTS UTF8 ON", utf8Reply) && !control_.IsOpen()) return false;
+  utf8_ = listsUtf8 || utf8Reply.IsCompletion();
   return CommandExpect("TYPE I", 2);
 }
 

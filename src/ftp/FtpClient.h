@@ -85,6 +85,9 @@ class FtpClient {
   // Why the last Connect failed beyond what the server said (a refused TLS, a changed certificate).
   [[nodiscard]] const WideString& failureReason() const { return failureReason_; }
   [[nodiscard]] bool usesUtf8() const { return utf8_; }
+  // Whether a name reaches this server exactly: no line break or zero, and, without UTF-8, nothing the
+  // ANSI code page cannot hold.
+  [[nodiscard]] bool CanSendName(WideView name) const;
   [[nodiscard]] bool hasMlsd() const { return mlsd_; }
 
  private:

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace testing_support;
 
 namespace {
@@ -308,6 +310,33 @@ TEST_F(FtpPassTest, TimesAreComparedNoFinerThanTheServerKeepsThem) {
     EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "ALPHA") << "sent again";
     EXPECT_EQ(ReadTestFile(source + L"\\a.txt"), "alpha") << "brought back";
   }
+}
+
+TEST_F(FtpPassTest, NamesAServerCannotHoldAreNeverSentAltered) {
+  ASSERT_NE(server.noUtf8Port, 0) << "the test server has no no-UTF-8 port";
+  const WideString japan = L"\u65e5\u672c.txt", china = L"\u4e2d\u56fd.txt";
+  BOOL lost = FALSE;
+  char ansi[16];
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, japan.c_str(), -1, ansi, sizeof(ansi), nullptr, &lost);
+  if (!lost) GTEST_SKIP() << "the ANSI code page here holds Japanese names";
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\" + japan, "japan"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\" + china, "china"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\caf\u00e9.txt", "cafe"));
+  auto target = SideAs(L"brimlark", server.noUtf8Port, L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitFailures);
+  EXPECT_EQ(ReadTestFile(remote + L"\\backup\\caf\u00e9.txt"), "cafe");
+  DirectoryIterator entries(remote + L"\\backup\\*", DirectoryIterator::kFilesOnly);
+  std::vector<WideString> names;
+  for (bool found = entries.IsOpen(); found; found = entries.Next()) names.emplace_back(entries.name());
+  EXPECT_EQ(names, std::vector<WideString>{L"caf\u00e9.txt"});
+  std::vector<WideString> messages = LogMessages();
+  std::sort(messages.begin(), messages.end());
+  std::vector<WideString> expected{L"File name cannot be sent to this server: " + source + L"\\" + japan,
+                                   L"File name cannot be sent to this server: " + source + L"\\" + china};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(messages, expected);
 }
 
 TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {

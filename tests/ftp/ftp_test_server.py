@@ -2,7 +2,7 @@
 """Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports: one plain, one that
 requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
-"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\ngerman port\n" to the state file once all listen, then serves until
+"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\ngerman port\nno-UTF-8 port\n" to the state file once all listen, then serves until
 killed. Besides "brimlark", the users "norename" and "nolist" (same password and home) may do everything but
 rename, or list."""
 import os
@@ -116,8 +116,29 @@ def main():
     GermanHandler.abstracted_fs = GermanFS
     german = FTPServer(("127.0.0.1", 0), GermanHandler, ioloop=server.ioloop)
     german_port = german.socket.getsockname()[1]
+    class NoUtf8Handler(FTPHandler):
+        """Neither lists nor takes UTF-8: names travel in Windows-1252."""
+
+        def decode(self, data):
+            return data.decode("cp1252", self.unicode_errors)
+
+        def ftp_FEAT(self, line):
+            self.push("211-Features supported:\r\n MDTM\r\n MFMT\r\n MLST type*;size*;modify*;\r\n SIZE\r\n"
+                      "211 End FEAT.\r\n")
+
+        def ftp_OPTS(self, line):
+            if line.upper().startswith("UTF8"):
+                self.respond("501 UTF8 not supported.")
+                return
+            return super().ftp_OPTS(line)
+
+    NoUtf8Handler.authorizer = authorizer
+    NoUtf8Handler.auth_failed_timeout = 0
+    no_utf8 = FTPServer(("127.0.0.1", 0), NoUtf8Handler, ioloop=server.ioloop)
+    no_utf8_port = no_utf8.socket.getsockname()[1]
     with open(state_file + ".tmp", "w") as f:
-        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n{german_port}\n")
+        f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n{german_port}\n"
+                f"{no_utf8_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 
