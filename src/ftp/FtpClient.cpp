@@ -186,7 +186,8 @@ bool FtpClient::CanSendName(WideView name) const {
 bool FtpClient::Connect(const FtpConnectOptions& options) {
   Close();
   options_ = options;
-  utf8_ = mlsd_ = mfmt_ = epsvRefused_ = false;
+  utf8_ = mlsd_ = mfmt_ = siteUtime_ = epsvRefused_ = false;
+  timeSetter_ = TimeSetter::kUnknown;
   failureReason_.clear();
   pending_.clear();
   if (!control_.Connect(text::ToUtf8(options.server), options.port, options.timeoutMs)) return false;
@@ -216,6 +217,7 @@ bool FtpClient::Connect(const FtpConnectOptions& options) {
     auto list = ParseFeatures(features);
     mlsd_ = HasFeature(list, "MLST");
     mfmt_ = HasFeature(list, "MFMT");
+    siteUtime_ = HasFeature(list, "SITE") && features.text.find("UTIME") != std::string::npos;
     listsUtf8 = HasFeature(list, "UTF8");
   }
   // UTF-8 is asked for whatever FEAT says: some servers take it without listing it (vsftpd answers
@@ -258,11 +260,25 @@ bool FtpClient::DeleteRemoteFile(WideView path) { return CommandExpect("DELE " +
 
 bool FtpClient::SetModificationTime(WideView path, const FILETIME& utcTime) {
   SYSTEMTIME time{};
-  if (!mfmt_ || !FileTimeToSystemTime(&utcTime, &time)) return false;
+  if (!FileTimeToSystemTime(&utcTime, &time)) return false;
   char stamp[20];
   snprintf(stamp, sizeof(stamp), "%04u%02u%02u%02u%02u%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
            time.wMinute, time.wSecond);
-  return CommandExpect(std::string("MFMT ") + stamp + " " + Encode(path), 2);
+  std::string name = Encode(path);
+  if (mfmt_) return CommandExpect(std::string("MFMT ") + stamp + " " + name, 2);
+  // Without MFMT: "MDTM time path" where the server writes times that way (vsftpd does), else SITE UTIME
+  // where listed. The first attempt decides for the session; a server that only reads MDTM takes the
+  // line for the name of a missing file and refuses it.
+  if (timeSetter_ == TimeSetter::kUnknown || timeSetter_ == TimeSetter::kMdtm) {
+    if (CommandExpect(std::string("MDTM ") + stamp + " " + name, 2)) {
+      timeSetter_ = TimeSetter::kMdtm;
+      return true;
+    }
+    if (timeSetter_ == TimeSetter::kMdtm || !control_.IsOpen()) return false;
+    timeSetter_ = siteUtime_ ? TimeSetter::kSiteUtime : TimeSetter::kNone;
+  }
+  if (timeSetter_ == TimeSetter::kSiteUtime) return CommandExpect(std::string("SITE UTIME ") + stamp + " " + name, 2);
+  return false;
 }
 
 bool FtpClient::Rename(WideView from, WideView to) {

@@ -75,7 +75,8 @@ class FtpClient {
   [[nodiscard]] bool FinishTransfer();
   void AbandonTransfer();
 
-  // Sets a file's modification time (UTC) where the server offers MFMT; false otherwise.
+  // Sets a file's modification time (UTC): MFMT, or "MDTM time path", or SITE UTIME, whichever the server
+  // takes; false when it takes none.
   [[nodiscard]] bool SetModificationTime(WideView path, const FILETIME& utcTime);
   [[nodiscard]] bool hasMfmt() const { return mfmt_; }
   // False once the control connection broke, timed out or the server announced its end (421).
@@ -111,6 +112,8 @@ class FtpClient {
   bool utf8_ = false;
   bool mlsd_ = false;
   bool mfmt_ = false;
+  bool siteUtime_ = false;
+  enum class TimeSetter { kUnknown, kMdtm, kSiteUtime, kNone } timeSetter_ = TimeSetter::kUnknown;
   bool epsvRefused_ = false;
   bool transferOpen_ = false;
   bool uploading_ = false;

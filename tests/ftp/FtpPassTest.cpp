@@ -339,6 +339,26 @@ TEST_F(FtpPassTest, NamesAServerCannotHoldAreNeverSentAltered) {
   EXPECT_EQ(messages, expected);
 }
 
+TEST_F(FtpPassTest, AServerWithoutMfmtStillGetsTheSourceTime) {
+  ASSERT_NE(server.noMfmtPort, 0) << "the test server has no no-MFMT port";
+  const FILETIME sourceTime = MakeFileTime(2024, 2, 1, 10, 0, 0);
+  WideString source = root / L"source";
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("alpha", 0, sourceTime)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\b.txt", FileContent("bravo", 0, sourceTime)));
+  auto target = SideAs(L"brimlark", server.noMfmtPort, L"/" + name + L"/backup");
+  AddPair(nullptr, source, &target, L"");
+  ASSERT_EQ(ExitCodeOf(Run(BackupMode::kCommon)), kExitSuccess);
+  for (const wchar_t* file : {L"\\a.txt", L"\\b.txt"}) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW((remote + L"\\backup" + file).c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &sourceTime), 0) << text::ToUtf8(file);
+  }
+  // A Sync afterwards brings nothing back.
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("ALPHA", 0, sourceTime)));
+  EXPECT_EQ(ExitCodeOf(Run(BackupMode::kSync, true)), kExitSuccess);
+  EXPECT_EQ(ReadTestFile(source + L"\\a.txt"), "ALPHA");
+}
+
 TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));

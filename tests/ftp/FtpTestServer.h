@@ -18,6 +18,7 @@ struct FtpTestServer {
   uint16_t shortPort = 0;     // a server that sends at most 1 MiB of a file and still reports success
   uint16_t germanPort = 0;    // a LIST-only server that writes month names in German
   uint16_t noUtf8Port = 0;    // a server that neither lists nor takes UTF-8 (names in Windows-1252)
+  uint16_t noMfmtPort = 0;    // a server without MFMT that sets times with "MDTM time path"
 
   static FtpTestServer Read() {
     FtpTestServer server;
@@ -43,6 +44,8 @@ struct FtpTestServer {
     if (sixth != std::string::npos) server.germanPort = static_cast<uint16_t>(std::atoi(content.c_str() + sixth + 1));
     size_t seventh = sixth == std::string::npos ? sixth : content.find('\n', sixth + 1);
     if (seventh != std::string::npos) server.noUtf8Port = static_cast<uint16_t>(std::atoi(content.c_str() + seventh + 1));
+    size_t eighth = seventh == std::string::npos ? seventh : content.find('\n', seventh + 1);
+    if (eighth != std::string::npos) server.noMfmtPort = static_cast<uint16_t>(std::atoi(content.c_str() + eighth + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
     return server;
   }

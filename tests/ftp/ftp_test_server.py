@@ -2,11 +2,14 @@
 """Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports: one plain, one that
 requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
-"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\ngerman port\nno-UTF-8 port\n" to the state file once all listen, then serves until
+"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\ngerman port\nno-UTF-8 port\nno-MFMT port\n" to the state file once all listen, then serves until
 killed. Besides "brimlark", the users "norename" and "nolist" (same password and home) may do everything but
 rename, or list."""
+import calendar
 import os
+import re
 import sys
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -136,9 +139,30 @@ def main():
     NoUtf8Handler.auth_failed_timeout = 0
     no_utf8 = FTPServer(("127.0.0.1", 0), NoUtf8Handler, ioloop=server.ioloop)
     no_utf8_port = no_utf8.socket.getsockname()[1]
+    class NoMfmtHandler(FTPHandler):
+        """No MFMT; times are set with "MDTM YYYYMMDDHHMMSS path", as vsftpd does."""
+        proto_cmds = {k: dict(v) for k, v in FTPHandler.proto_cmds.items() if k != "MFMT"}
+        proto_cmds["MDTM"]["perm"] = None  # the argument arrives as written
+
+        def ftp_MDTM(self, line):
+            match = re.match(r"^(\d{14}) (.+)$", line)
+            if not match:
+                return super().ftp_MDTM(self.fs.ftp2fs(line))
+            path = self.fs.ftp2fs(match.group(2))
+            if not self.fs.isfile(path):
+                self.respond("550 Could not set file modification time.")
+                return
+            stamp = calendar.timegm(time.strptime(match.group(1), "%Y%m%d%H%M%S"))
+            os.utime(path, (stamp, stamp))
+            self.respond("213 File modification time set.")
+
+    NoMfmtHandler.authorizer = authorizer
+    NoMfmtHandler.auth_failed_timeout = 0
+    no_mfmt = FTPServer(("127.0.0.1", 0), NoMfmtHandler, ioloop=server.ioloop)
+    no_mfmt_port = no_mfmt.socket.getsockname()[1]
     with open(state_file + ".tmp", "w") as f:
         f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n{german_port}\n"
-                f"{no_utf8_port}\n")
+                f"{no_utf8_port}\n{no_mfmt_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 
