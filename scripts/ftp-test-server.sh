@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Starts or stops the FTP server the client tests talk to (pyftpdlib on 127.0.0.1, Debian's Python).
+# Starts or stops the FTP servers the client tests talk to (pyftpdlib on 127.0.0.1, Debian's Python, and
+# Debian's vsftpd through vsftpd-test-server.sh).
 # Usage: ftp-test-server.sh start|stop <state folder>
 set -euo pipefail
 action=$1
@@ -9,6 +10,7 @@ mkdir -p "$folder"
 case "$action" in
   start)
     if [ -f "$folder/pid" ] && kill -0 "$(cat "$folder/pid")" 2>/dev/null; then kill "$(cat "$folder/pid")" || true; fi
+    "$here/scripts/vsftpd-test-server.sh" stop "$folder"
     rm -rf "$folder/state" "$folder/home"
     # A certificate of our own for "localhost", made anew for each run; no system trusts it.
     openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost -addext subjectAltName=DNS:localhost \
@@ -17,7 +19,11 @@ case "$action" in
       "$folder/cert.pem" "$folder/key.pem" >"$folder/server.log" 2>&1 </dev/null &
     echo $! >"$folder/pid"
     for _ in $(seq 1 100); do
-      [ -f "$folder/state" ] && exit 0
+      if [ -f "$folder/state" ]; then
+        # The second real server, with the same certificate.
+        "$here/scripts/vsftpd-test-server.sh" start "$folder" "$folder/cert.pem" "$folder/key.pem"
+        exit 0
+      fi
       sleep 0.1
     done
     echo "the FTP test server did not start:" >&2
@@ -26,5 +32,6 @@ case "$action" in
     ;;
   stop)
     if [ -f "$folder/pid" ]; then kill "$(cat "$folder/pid")" 2>/dev/null || true; rm -f "$folder/pid"; fi
+    "$here/scripts/vsftpd-test-server.sh" stop "$folder"
     ;;
 esac

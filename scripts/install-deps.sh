@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           wine64 xvfb xauth googletest python3-pyftpdlib python3-openssl openssl xz-utils
-          rsync time lftp)
+          rsync time lftp vsftpd e2fsprogs)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -178,8 +178,17 @@ class RemoteSide final : public Side {
     return true;
   }
   bool FolderExists(const WideString& folder) override { return client_.ChangeDirectory(folder); }
-  // The server creates one level at a time; the walk descends level by level.
-  bool MakeFolder(const WideString& folder, DWORD) override { return client_.MakeDirectory(folder); }
+  // The server creates one level at a time: below the walk's root that is all it is asked for, and a root
+  // whose parents are missing is made level by level.
+  bool MakeFolder(const WideString& folder, DWORD) override {
+    if (client_.MakeDirectory(folder)) return true;
+    if (!client_.IsConnected()) return false;
+    for (size_t slash = folder.find(L'/', 1); slash != WideString::npos; slash = folder.find(L'/', slash + 1)) {
+      WideString level = folder.substr(0, slash);
+      if (!client_.ChangeDirectory(level) && !client_.MakeDirectory(level)) return false;
+    }
+    return client_.MakeDirectory(folder);
+  }
   bool Delete(const WideString& path, bool isFolder) override {
     return isFolder ? DeleteTree(path) : client_.DeleteRemoteFile(path);
   }

@@ -475,6 +475,85 @@ TEST_F(FtpPassTest, BacksUpOverFtpsAndRemembersTheCertificateInTheIniFile) {
             64u);
 }
 
+// Whole runs against each real server, plain and over TLS: what lands is what the source holds, and a
+// rerun with the update method or a second Sync sends nothing.
+TEST_F(FtpPassTest, WholeRunsAgainstEveryRealServer) {
+  struct RealServer {
+    const char* label;
+    WideString host;
+    uint16_t port;
+    WideString user;
+    WideString password;
+    WideString flags;
+    WideString home;       // the folder that the remote directory below is relative to, through drive Z:
+    WideString directory;  // the remote directory of this test
+  } servers[] = {
+      {"pyftpdlib", L"127.0.0.1", server.port, L"brimlark", L"secret pass", L"2", server.home, L"/" + name + L"/py"},
+      {"pyftpdlib TLS", L"localhost", server.tlsPort, L"brimlark", L"secret pass", L"3", server.home,
+       L"/" + name + L"/pytls"},
+      {"vsftpd", L"127.0.0.1", server.vsftpdPort, L"anonymous", L"guest", L"2", server.vsftpdHome,
+       L"/pub/" + name + L"/vs"},
+      {"vsftpd TLS", L"localhost", server.vsftpdTlsPort, L"anonymous", L"guest", L"3", server.vsftpdHome,
+       L"/pub/" + name + L"/vstls"},
+  };
+  ASSERT_NE(server.vsftpdPort, 0) << "vsftpd is not running (scripts/vsftpd-test-server.sh)";
+  IniFile appIni;
+  appIni.Load(root / L"Brimlark.ini");
+  IniCertificatePins pins(appIni);
+  for (const RealServer& real : servers) {
+    SCOPED_TRACE(real.label);
+    WideString tag = text::FromUtf8(real.label);
+    WideString source = root / (tag + L" source");
+    WideString local = root / (tag + L" download");
+    WideString remote = real.home + text::ReplaceAll(real.directory, L"/", L"\\");
+    ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("alpha", 0, kOld)));
+    ASSERT_TRUE(WriteTestFile(source + L"\\deep\\er\\file with  blanks.txt", "bravo"));
+    ASSERT_TRUE(WriteTestFile(source + L"\\Gr\u00fc\u00dfe.txt", "charlie"));
+    FtpLocation location{real.host, real.directory, real.user, real.password, text::DecimalUnsigned(real.port), real.flags};
+    WideString stored = MakeStoredForm(location).value_or(L"");
+    std::pair<WideString, WideString> side{stored, DisplayForm(stored, true).value_or(L"")};
+    auto run = [&](BackupMode mode, bool update, bool download) {
+      jobs.Clear();
+      if (download) AddPair(&side, L"", nullptr, local);
+      else AddPair(nullptr, source, &side, L"");
+      RunController controller(state, log, view, power, 6.1);
+      controller.SetCertificatePins(&pins);
+      controller.Prepare(BackupOptions{mode, update, 0});
+      return ExitCodeOf(controller.Run(jobs));
+    };
+    auto messages = [&] { return LogMessages().empty() ? std::string() : text::ToUtf8(LogMessages().back()); };
+
+    ASSERT_EQ(run(BackupMode::kCommon, false, false), kExitSuccess) << messages();
+    EXPECT_EQ(ReadTestFile(remote + L"\\a.txt"), "alpha");
+    EXPECT_EQ(ReadTestFile(remote + L"\\deep\\er\\file with  blanks.txt"), "bravo");
+    EXPECT_EQ(ReadTestFile(remote + L"\\Gr\u00fc\u00dfe.txt"), "charlie");
+
+    // Marked on the server with the same size and time: anything sent again would show.
+    WIN32_FILE_ATTRIBUTE_DATA uploaded{};
+    ASSERT_TRUE(GetFileAttributesExW((remote + L"\\a.txt").c_str(), GetFileExInfoStandard, &uploaded));
+    ASSERT_TRUE(WriteTestFile(remote + L"\\a.txt", FileContent("ALPHA", 0, uploaded.ftLastWriteTime)));
+    EXPECT_EQ(run(BackupMode::kCommon, true, false), kExitSuccess) << messages();
+    EXPECT_EQ(ReadTestFile(remote + L"\\a.txt"), "ALPHA") << "sent again by the update method";
+    EXPECT_EQ(run(BackupMode::kSync, true, false), kExitSuccess) << messages();
+    EXPECT_EQ(ReadTestFile(remote + L"\\a.txt"), "ALPHA") << "sent again by Sync";
+    EXPECT_EQ(ReadTestFile(source + L"\\a.txt"), "alpha") << "brought back by Sync";
+
+    // Strict leaves exactly the source tree.
+    ASSERT_TRUE(WriteTestFile(remote + L"\\extra.txt", "x"));
+    ASSERT_TRUE(WriteTestFile(remote + L"\\old folder\\inside\\file.txt", "o"));
+    EXPECT_EQ(run(BackupMode::kStrict, false, false), kExitSuccess) << messages();
+    EXPECT_FALSE(Exists(remote + L"\\extra.txt"));
+    EXPECT_FALSE(Exists(remote + L"\\old folder"));
+    EXPECT_EQ(ReadTestFile(remote + L"\\a.txt"), "alpha");
+
+    // And back down into a new folder.
+    EXPECT_EQ(run(BackupMode::kCommon, false, true), kExitSuccess) << messages();
+    EXPECT_EQ(ReadTestFile(local + L"\\a.txt"), "alpha");
+    EXPECT_EQ(ReadTestFile(local + L"\\deep\\er\\file with  blanks.txt"), "bravo");
+    EXPECT_EQ(ReadTestFile(local + L"\\Gr\u00fc\u00dfe.txt"), "charlie");
+  }
+}
+
 TEST_F(FtpPassTest, JobsThatCannotReachTheServerAreLoggedAndSkipped) {
   WideString local = root / L"local";
   ASSERT_TRUE(MakeTestFolder(local));

@@ -19,6 +19,10 @@ struct FtpTestServer {
   uint16_t germanPort = 0;    // a LIST-only server that writes month names in German
   uint16_t noUtf8Port = 0;    // a server that neither lists nor takes UTF-8 (names in Windows-1252)
   uint16_t noMfmtPort = 0;    // a server without MFMT that sets times with "MDTM time path"
+  // Debian's vsftpd, anonymous with write rights below vsftpdHome\pub: LIST only, no MFMT, minute times.
+  uint16_t vsftpdPort = 0;
+  uint16_t vsftpdTlsPort = 0;  // the same, requiring TLS
+  WideString vsftpdHome;
 
   static FtpTestServer Read() {
     FtpTestServer server;
@@ -47,6 +51,16 @@ struct FtpTestServer {
     size_t eighth = seventh == std::string::npos ? seventh : content.find('\n', seventh + 1);
     if (eighth != std::string::npos) server.noMfmtPort = static_cast<uint16_t>(std::atoi(content.c_str() + eighth + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
+    std::string vsftpd = testing_support::ReadTestFile(windowsPath + L"-vsftpd");
+    size_t first = vsftpd.find('\n');
+    size_t second2 = first == std::string::npos ? first : vsftpd.find('\n', first + 1);
+    size_t third2 = second2 == std::string::npos ? second2 : vsftpd.find('\n', second2 + 1);
+    if (third2 != std::string::npos) {
+      server.vsftpdPort = static_cast<uint16_t>(std::atoi(vsftpd.c_str()));
+      server.vsftpdTlsPort = static_cast<uint16_t>(std::atoi(vsftpd.c_str() + first + 1));
+      std::string vsftpdHome = vsftpd.substr(second2 + 1, third2 - second2 - 1);
+      server.vsftpdHome = L"Z:" + text::ReplaceAll(text::FromUtf8(vsftpdHome), L"/", L"\\");
+    }
     return server;
   }
 };
