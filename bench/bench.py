@@ -173,11 +173,15 @@ def ftp_section(bench, work, tool, server_script):
             def up_lftp(t):
                 shutil.rmtree(os.path.join(home, "up-lftp"), ignore_errors=True)
                 return lftp(f"mirror -R --no-perms {source} /up-lftp")
-            upload = bench.measure(f"(d) FTP upload, {label}", [("ours", up_ours), ("lftp mirror -R", up_lftp)])
-            download = bench.measure(f"(d) FTP download, {label}", [
+            def up_baseline(t, exe):
+                shutil.rmtree(os.path.join(home, "up-baseline"), ignore_errors=True)
+                return bench.ours(source, t, False, target_text=stored_form(tool, port, "/up-baseline"), exe=exe)
+            upload = bench.measure(f"(d) FTP upload, {label}", bench.with_baseline(
+                [("ours", up_ours), ("lftp mirror -R", up_lftp)], up_baseline))
+            download = bench.measure(f"(d) FTP download, {label}", bench.with_baseline([
                 ("ours", lambda t: bench.ours(t, t, False, source_text=stored_form(tool, port, "/up-ours"))),
                 ("lftp mirror", lambda t: lftp(f"mirror --no-perms /up-lftp {t}")),
-            ])
+            ], lambda t, exe: bench.ours(t, t, False, source_text=stored_form(tool, port, "/up-ours"), exe=exe)))
             results[label] = (upload, download)
             shutil.rmtree(source)
         return results
@@ -201,7 +205,7 @@ def main():
     parser.add_argument("--stored-form-tool", required=True)
     parser.add_argument("--ftp-server-script", required=True)
     parser.add_argument("--sections", default="abcdm", help="which parts to run: a b c d, m for memory")
-    parser.add_argument("--baseline-exe", help="an earlier build of ours, timed beside it in (a), (b), (c)")
+    parser.add_argument("--baseline-exe", help="an earlier build of ours, timed beside it in (a) to (d)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     if os.path.exists(work):
@@ -281,6 +285,10 @@ def main():
         up = statistics.median(upload["lftp mirror -R"]) / statistics.median(upload["ours"])
         down = statistics.median(download["lftp mirror"]) / statistics.median(download["ours"])
         print(f"  (d) FTP {label}: upload {up:.2f} x lftp, download {down:.2f} x lftp (goal >= 0.9 on both)")
+        if "baseline build" in upload:
+            up = statistics.median(upload["baseline build"]) / statistics.median(upload["ours"])
+            down = statistics.median(download["baseline build"]) / statistics.median(download["ours"])
+            print(f"  (d) FTP {label}: this build vs the baseline build: upload {up:.2f} x, download {down:.2f} x")
     shutil.rmtree(work)
 
 
