@@ -152,17 +152,28 @@ TEST_F(FtpClientTest, ALineBreakInANameNeverReachesTheServer) {
   EXPECT_EQ(Names(client, folder), std::vector<WideString>{L"keep.txt"});
 }
 
-TEST(FtpClientFailure, AnEndlessReplyEndsTheSession) {
-  ASSERT_TRUE(StartWinsock());
+// A listening socket on 127.0.0.1 at a port the system picks; closed when anything fails.
+Socket ListenOnLoopback(uint16_t& port) {
   Socket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener.handle(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ASSERT_EQ(listen(listener.handle(), 1), 0);
   int length = sizeof(address);
-  ASSERT_EQ(getsockname(listener.handle(), reinterpret_cast<sockaddr*>(&address), &length), 0);
-  uint16_t port = ntohs(address.sin_port);
+  if (bind(listener.handle(), reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      listen(listener.handle(), 1) != 0 ||
+      getsockname(listener.handle(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    listener.Close();
+    return listener;
+  }
+  port = ntohs(address.sin_port);
+  return listener;
+}
+
+TEST(FtpClientFailure, AnEndlessReplyEndsTheSession) {
+  ASSERT_TRUE(StartWinsock());
+  uint16_t port = 0;
+  Socket listener = ListenOnLoopback(port);
+  ASSERT_TRUE(listener.IsOpen());
 
   // A greeting that never ends: the server sends lines until the client hangs up, or 100,000 of them.
   constexpr int kLines = 100000;
@@ -186,15 +197,9 @@ TEST(FtpClientFailure, AnEndlessReplyEndsTheSession) {
 TEST(FtpClientFailure, NoServerFailsAtOnceAndAbortUnblocksAWait) {
   ASSERT_TRUE(StartWinsock());
   // A listener that accepts but never greets: the client waits for the greeting until aborted.
-  Socket silent(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(silent.handle(), reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-  ASSERT_EQ(listen(silent.handle(), 1), 0);
-  int length = sizeof(address);
-  ASSERT_EQ(getsockname(silent.handle(), reinterpret_cast<sockaddr*>(&address), &length), 0);
-  uint16_t port = ntohs(address.sin_port);
+  uint16_t port = 0;
+  Socket silent = ListenOnLoopback(port);
+  ASSERT_TRUE(silent.IsOpen());
 
   FtpClient client;
   std::thread aborter([&] {

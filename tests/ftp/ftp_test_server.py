@@ -32,6 +32,12 @@ def main():
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]
 
+    def serve(handler_class):
+        """Another server of the same users in the same event loop; returns its port."""
+        handler_class.authorizer = authorizer
+        handler_class.auth_failed_timeout = 0
+        return FTPServer(("127.0.0.1", 0), handler_class, ioloop=server.ioloop).socket.getsockname()[1]
+
     class SecureHandler(TLS_FTPHandler):
         pass
 
@@ -67,12 +73,10 @@ def main():
     class CuttingHandler(FTPHandler):
         pass
 
-    CuttingHandler.authorizer = authorizer
-    CuttingHandler.auth_failed_timeout = 0
     CuttingHandler.dtp_handler = CuttingDTP
     CuttingHandler.use_sendfile = False  # the cut happens in send()
-    cutting = FTPServer(("127.0.0.1", 0), CuttingHandler, ioloop=server.ioloop)
-    breaking_port = cutting.socket.getsockname()[1]
+    breaking_port = serve(CuttingHandler)
+
     class NoReplaceHandler(FTPHandler):
         """Refuses to rename over an existing file, as some servers do."""
 
@@ -83,10 +87,8 @@ def main():
                 return
             return super().ftp_RNTO(path)
 
-    NoReplaceHandler.authorizer = authorizer
-    NoReplaceHandler.auth_failed_timeout = 0
-    no_replace = FTPServer(("127.0.0.1", 0), NoReplaceHandler, ioloop=server.ioloop)
-    no_replace_port = no_replace.socket.getsockname()[1]
+    no_replace_port = serve(NoReplaceHandler)
+
     class ShortHandler(FTPHandler):
         """Sends at most the first MiB of a file and then reports the transfer complete (226)."""
 
@@ -95,10 +97,8 @@ def main():
                 data = f.read(1 << 20)
             self.push_dtp_data(data, isproducer=False, cmd="RETR")
 
-    ShortHandler.authorizer = authorizer
-    ShortHandler.auth_failed_timeout = 0
-    short = FTPServer(("127.0.0.1", 0), ShortHandler, ioloop=server.ioloop)
-    short_port = short.socket.getsockname()[1]
+    short_port = serve(ShortHandler)
+
     class GermanFS(AbstractedFS):
         """LIST lines with German month names, as a server on a German system writes them."""
 
@@ -114,11 +114,9 @@ def main():
         """LIST only (no MLSD), in German."""
         proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
-    GermanHandler.authorizer = authorizer
-    GermanHandler.auth_failed_timeout = 0
     GermanHandler.abstracted_fs = GermanFS
-    german = FTPServer(("127.0.0.1", 0), GermanHandler, ioloop=server.ioloop)
-    german_port = german.socket.getsockname()[1]
+    german_port = serve(GermanHandler)
+
     class NoUtf8Handler(FTPHandler):
         """Neither lists nor takes UTF-8: names travel in Windows-1252."""
 
@@ -135,10 +133,8 @@ def main():
                 return
             return super().ftp_OPTS(line)
 
-    NoUtf8Handler.authorizer = authorizer
-    NoUtf8Handler.auth_failed_timeout = 0
-    no_utf8 = FTPServer(("127.0.0.1", 0), NoUtf8Handler, ioloop=server.ioloop)
-    no_utf8_port = no_utf8.socket.getsockname()[1]
+    no_utf8_port = serve(NoUtf8Handler)
+
     class NoMfmtHandler(FTPHandler):
         """No MFMT; times are set with "MDTM YYYYMMDDHHMMSS path", as vsftpd does."""
         proto_cmds = {k: dict(v) for k, v in FTPHandler.proto_cmds.items() if k != "MFMT"}
@@ -156,10 +152,8 @@ def main():
             os.utime(path, (stamp, stamp))
             self.respond("213 File modification time set.")
 
-    NoMfmtHandler.authorizer = authorizer
-    NoMfmtHandler.auth_failed_timeout = 0
-    no_mfmt = FTPServer(("127.0.0.1", 0), NoMfmtHandler, ioloop=server.ioloop)
-    no_mfmt_port = no_mfmt.socket.getsockname()[1]
+    no_mfmt_port = serve(NoMfmtHandler)
+
     with open(state_file + ".tmp", "w") as f:
         f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n{german_port}\n"
                 f"{no_utf8_port}\n{no_mfmt_port}\n")
