@@ -33,7 +33,8 @@ class ProgressView {
   virtual void ShowMarquee(bool on) = 0;
   virtual void ShowProgress(uint32_t permille) = 0;
   virtual void ShowPaused(bool paused) = 0;
-  // Waits briefly (about 10 to 20 ms) for something to happen and reports what the user did.
+  // Handles the messages waiting for the thread's windows, without waiting for more, and reports what
+  // the user did. The controller does the waiting (on its worker and on the message queue together).
   [[nodiscard]] virtual ProgressEvent NextEvent() = 0;
   // Asks whether to cancel; true for yes.
   [[nodiscard]] virtual bool ConfirmCancel(WideView question) = 0;

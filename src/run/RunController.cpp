@@ -294,12 +294,27 @@ DWORD WINAPI WorkerEntry(void* parameter) {
 
 }  // namespace
 
+namespace {
+
+// How often progress and the elapsed time are looked at while nothing else happens.
+constexpr DWORD kRefreshMs = 20;
+// How long a cancelled worker has to reach its next cancellation point before its system calls are cut.
+constexpr ULONGLONG kGracePeriodMs = 2000;
+
+// Waits until the worker ends (true), input for the thread's windows arrives, or timeoutMs pass. The view
+// pumps what arrived, so that its window stays live however long a single chunk takes.
+bool WaitForWorker(HANDLE worker, DWORD timeoutMs) {
+  return MsgWaitForMultipleObjectsEx(1, &worker, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
 bool RunController::RunWorker(void (*body)(RunController&)) {
   WorkerStart start{this, body};
   UniqueKernelHandle worker(CreateThread(nullptr, 0, WorkerEntry, &start, 0, nullptr));
   // A thread that cannot be created counts as one that ended at once.
   bool cancelled = false;
-  while (worker && WaitForSingleObject(worker.get(), 0) == WAIT_TIMEOUT) {
+  while (worker && !WaitForWorker(worker.get(), kRefreshMs)) {
     ProgressEvent event = view_.NextEvent();
     if (event == ProgressEvent::kCancel) {
       if (HandleCancel()) {
@@ -323,13 +338,13 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
 
   if (cancelled) {
     state_.RequestCancel();  // also lets a paused worker go on to its cancellation point
-    for (int round = 0; round < 100 && WaitForSingleObject(worker.get(), 0) == WAIT_TIMEOUT; ++round) {
-      (void)view_.NextEvent();
-      Sleep(20);
-    }
+    // The view is pumped all along, so that the window never stops answering while the worker winds down.
+    ULONGLONG graceEnd = GetTickCount64() + kGracePeriodMs;
+    while (!WaitForWorker(worker.get(), kRefreshMs) && GetTickCount64() < graceEnd) (void)view_.NextEvent();
     // A worker still blocked after the grace period is stuck in a system call (a share that stopped
     // answering): cancel that call and keep waiting. Killing the thread could leave locks held.
-    while (WaitForSingleObject(worker.get(), 100) == WAIT_TIMEOUT) {
+    while (!WaitForWorker(worker.get(), 100)) {
+      (void)view_.NextEvent();
       CancelSynchronousIo(worker.get());
       for (FtpClient* client : activeClients_) {
         if (client) client->Abort();  // a server that stopped answering

@@ -147,9 +147,12 @@ TEST_F(RunControllerTest, TheSummaryCountsTheFailuresOfEveryJob) {
   EXPECT_FALSE(Exists(root / L"nowhere"));
 }
 
+// Large enough that the copy is still running when the view is first asked for events (after a refresh
+// interval of the controller's wait).
+constexpr size_t kBigFile = 256u << 20;
+
 TEST_F(RunControllerTest, CancelAskedAndAnsweredNoGoesOn) {
-  // Large enough that the copy is still running when the view is first asked for events.
-  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(64 << 20, 'b')));
+  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(kBigFile, 'b')));
   AddPair(source, destination);
   bool asked = false;
   view.nextEvent = [&] {
@@ -161,16 +164,18 @@ TEST_F(RunControllerTest, CancelAskedAndAnsweredNoGoesOn) {
   RunSummary summary = Run(BackupMode::kCommon);
   EXPECT_EQ(summary.result, RunResult::kFinished);
   EXPECT_EQ(view.questions, std::vector<WideString>{L"Are you sure you want to cancel the backup operation?"});
-  EXPECT_EQ(FileSize(destination + L"\\big.bin"), 64u << 20);
+  EXPECT_EQ(FileSize(destination + L"\\big.bin"), kBigFile);
 }
 
 TEST_F(RunControllerTest, CancelConfirmedStopsTheRunWithoutCompletion) {
-  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(64 << 20, 'b')));
+  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(kBigFile, 'b')));
   ASSERT_TRUE(WriteTestFile(root / L"second\\x.txt", "x"));
   AddPair(source, destination);
   AddPair(root / L"second", root / L"second-backup");
   // Cancelled once the copy of the big file is under way.
-  view.nextEvent = [&] { return state.bytesDone.load() > 1 ? ProgressEvent::kCancel : ProgressEvent::kNone; };
+  view.nextEvent = [&] {
+    return WaitUntil([&] { return state.bytesDone.load() > 1; }) ? ProgressEvent::kCancel : ProgressEvent::kNone;
+  };
   view.completion = static_cast<int>(CompletionAction::kShutDown);
   RunSummary summary = Run(BackupMode::kCommon);
   EXPECT_EQ(summary.result, RunResult::kCancelled);
@@ -183,10 +188,10 @@ TEST_F(RunControllerTest, CancelConfirmedStopsTheRunWithoutCompletion) {
 }
 
 TEST_F(RunControllerTest, PauseWritesNothingUntilResumed) {
-  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(64 << 20, 'b')));
+  ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", std::string(kBigFile, 'b')));
   AddPair(source, destination);
-  // Paused once the copy is under way; resumed after the view has been asked for events 50 more times
-  // while the worker stood still.
+  // Paused once the copy is under way; resumed after the view has been asked for events 10 more times
+  // (a refresh each, so a fifth of a second) while the worker stood still.
   enum class Phase { kCopying, kPausing, kHeld, kResumed } phase = Phase::kCopying;
   int heldCalls = 0;
   uint64_t bytesWhenHeld = 0, bytesBeforeResume = 0, sizeWhenHeld = 0, sizeBeforeResume = 0;
@@ -194,7 +199,7 @@ TEST_F(RunControllerTest, PauseWritesNothingUntilResumed) {
   view.nextEvent = [&] {
     switch (phase) {
       case Phase::kCopying:
-        if (state.bytesDone.load() <= 1) return ProgressEvent::kNone;
+        if (!WaitUntil([&] { return state.bytesDone.load() > 1; })) return ProgressEvent::kNone;
         phase = Phase::kPausing;
         return ProgressEvent::kPauseToggle;
       case Phase::kPausing:
@@ -204,7 +209,7 @@ TEST_F(RunControllerTest, PauseWritesNothingUntilResumed) {
         sizeWhenHeld = FileSize(partial);
         return ProgressEvent::kNone;
       case Phase::kHeld:
-        if (++heldCalls < 50) return ProgressEvent::kNone;
+        if (++heldCalls < 10) return ProgressEvent::kNone;
         phase = Phase::kResumed;
         bytesBeforeResume = state.bytesDone.load();
         sizeBeforeResume = FileSize(partial);
@@ -218,7 +223,7 @@ TEST_F(RunControllerTest, PauseWritesNothingUntilResumed) {
   EXPECT_LT(bytesWhenHeld, state.totalBytes.load());
   EXPECT_EQ(bytesBeforeResume, bytesWhenHeld);
   EXPECT_EQ(sizeBeforeResume, sizeWhenHeld);
-  EXPECT_EQ(FileSize(destination + L"\\big.bin"), 64u << 20);
+  EXPECT_EQ(FileSize(destination + L"\\big.bin"), kBigFile);
   EXPECT_EQ(view.pausedStates, (std::vector<bool>{true, false}));
   EXPECT_TRUE(Shown(L"Paused. Press \"Resume\" to continue."));
 }

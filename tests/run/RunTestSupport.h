@@ -18,7 +18,9 @@ class RecordingView final : public ProgressView {
   void ShowProgress(uint32_t permille) override { progress.push_back(permille); }
   void ShowPaused(bool paused) override { pausedStates.push_back(paused); }
   ProgressEvent NextEvent() override {
-    Sleep(1);
+    ++eventCalls;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     return nextEvent ? nextEvent() : ProgressEvent::kNone;
   }
   bool ConfirmCancel(WideView question) override {
@@ -34,6 +36,7 @@ class RecordingView final : public ProgressView {
   std::vector<uint32_t> progress;
   std::vector<bool> pausedStates;
   int closed = 0;
+  int eventCalls = 0;
 };
 
 class RecordingPower final : public SystemPower {
