@@ -1,13 +1,13 @@
 #include "engine/FtpPass.h"
 
 #include "base/DirectoryIterator.h"
+#include "base/File.h"
 #include "base/FileSystem.h"
 #include "engine/ForceDelete.h"
 #include "engine/LocalPass.h"
 #include "engine/Messages.h"
 #include "engine/PartialCopy.h"
 #include "engine/PassRules.h"
-#include "ini/TextFile.h"
 #include "ftp/FtpClient.h"
 
 #include <algorithm>
@@ -99,9 +99,7 @@ class LocalSide final : public Side {
   }
 
   bool OpenRead(const WideString& path) override {
-    if (!reading_.Open(path, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) && !reading_.Open(path, TextFile::kRaw, 0)) {
-      return false;
-    }
+    if (!reading_.OpenForReading(path)) return false;
     // Exactly the length the file has now is sent; a file that shrinks meanwhile fails the copy.
     int64_t length = reading_.Size();
     remaining_ = length < 0 ? 0 : static_cast<uint64_t>(length);
@@ -111,7 +109,7 @@ class LocalSide final : public Side {
     if (remaining_ == 0) return 0;
     DWORD got = 0;
     DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(remaining_, size));
-    if (!ReadFile(reading_.handle(), buffer, wanted, &got, nullptr) || got == 0) return -1;
+    if (!reading_.Read(buffer, wanted, got) || got == 0) return -1;
     remaining_ -= got;
     return static_cast<int>(got);
   }
@@ -129,7 +127,7 @@ class LocalSide final : public Side {
   void AbandonWrite() override { writing_.Abandon(); }
 
  private:
-  TextFile reading_;
+  File reading_;
   uint64_t remaining_ = 0;
   PartialCopy writing_;
 };

@@ -1,12 +1,12 @@
 #include "engine/LocalPass.h"
 
 #include "base/DirectoryIterator.h"
+#include "base/File.h"
 #include "base/FileSystem.h"
 #include "engine/ForceDelete.h"
 #include "engine/FtpPass.h"
 #include "engine/Messages.h"
 #include "engine/PassRules.h"
-#include "ini/TextFile.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -88,14 +88,14 @@ class LocalWalk {
 
  private:
   void Fail(WideView prefix, WideView path) { RecordFailure(state_, log_, prefix, path); }
-  bool File(const WideString& sourcePath, const WideString& targetPath, const WIN32_FIND_DATAW& found,
-            const Counterpart& target);
+  bool TransferFile(const WideString& sourcePath, const WideString& targetPath, const WIN32_FIND_DATAW& found,
+                    const Counterpart& target);
   CopyOutcome CopyContent(const WideString& sourcePath, const WideString& targetPath);
 
   RunState& state_;
   ErrorLog& log_;
   const PassRules rules_;
-  TextFile source_;
+  File source_;
   PartialCopy target_;
 };
 
@@ -162,15 +162,15 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
     state_.UpdateProgress();
     if (entries.IsDirectory() || rules_.deletionPass) continue;
 
-    if (!File(sourceEntry, targetEntry, entry, counterpart)) return false;
+    if (!TransferFile(sourceEntry, targetEntry, entry, counterpart)) return false;
   }
   // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
   if (!entries.EndedNormally()) Fail(messages::kCouldNotReadFolder, source);
   return true;
 }
 
-bool LocalWalk::File(const WideString& sourcePath, const WideString& targetPath, const WIN32_FIND_DATAW& found,
-                     const Counterpart& target) {
+bool LocalWalk::TransferFile(const WideString& sourcePath, const WideString& targetPath,
+                             const WIN32_FIND_DATAW& found, const Counterpart& target) {
   uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
   if (rules_.compare && target.exists && !(target.data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
       !rules_.ShouldCopy(FileTimeValue(found.ftLastWriteTime), size, FileTimeValue(target.data.ftLastWriteTime),
@@ -193,8 +193,7 @@ bool LocalWalk::File(const WideString& sourcePath, const WideString& targetPath,
 }
 
 CopyOutcome LocalWalk::CopyContent(const WideString& sourcePath, const WideString& targetPath) {
-  if (!source_.Open(sourcePath, TextFile::kRaw, FILE_FLAG_BACKUP_SEMANTICS) &&
-      !source_.Open(sourcePath, TextFile::kRaw, 0)) {
+  if (!source_.OpenForReading(sourcePath)) {
     Fail(messages::kCouldNotOpenLocalForReading, sourcePath);
     return CopyOutcome::kReadFailed;
   }
@@ -215,7 +214,7 @@ CopyOutcome LocalWalk::CopyContent(const WideString& sourcePath, const WideStrin
   for (uint64_t remaining = static_cast<uint64_t>(length); remaining > 0;) {
     DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(remaining, kCopyBufferSize));
     DWORD got = 0;
-    if (!ReadFile(source_.handle(), buffer, wanted, &got, nullptr) || got == 0) {
+    if (!source_.Read(buffer, wanted, got) || got == 0) {
       Fail(messages::kCouldNotReadLocal, sourcePath);
       return CopyOutcome::kReadFailed;
     }

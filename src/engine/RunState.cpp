@@ -9,7 +9,6 @@ void RunState::ResetForJob() {
   itemsDone = 1;
   failureCount = 0;
   progressPermille = 0;
-  jobStartTime = {};
   transferKind = TransferKind::kLocalToLocal;
   sourceConnection = nullptr;
   targetConnection = nullptr;

@@ -74,7 +74,6 @@ struct RunState {
   std::atomic<uint64_t> failureCount{0};
   std::atomic<uint32_t> cancelRequested{0};
   std::atomic<uint32_t> progressPermille{0};
-  FILETIME jobStartTime{};
 
   uint32_t runFlags = 0;
   uint32_t skipAttributes = 0;  // files with any of these attributes are left out (2 hidden, 4 system)
@@ -85,7 +84,6 @@ struct RunState {
   // The FTP connections of the current pass; null for local sides. The run controller owns them.
   FtpClient* sourceConnection = nullptr;
   FtpClient* targetConnection = nullptr;
-  WideString statusText;
 
   // Allocated before the first run and kept for the process.
   std::unique_ptr<unsigned char[]> copyBuffer;

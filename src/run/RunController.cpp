@@ -42,14 +42,6 @@ WideString RefusalOf(const FtpClient* client) {
   return reply.empty() ? reply : text::Concat(L" (", reply, L")");
 }
 
-FILETIME LocalNow() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  FILETIME result{};
-  SystemTimeToFileTime(&now, &result);
-  return result;
-}
-
 void CountingBody(RunController&);
 void TransferBody(RunController&);
 
@@ -252,15 +244,15 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
     return SkipJob(messages::kCouldNotCreateDestinationFolder, state_.targetRoot);
   }
 
-  view_.ShowStatus(L"Enumerating files.");
-  state_.jobStartTime = LocalNow();
+  statusText_ = L"Enumerating files.";
+  view_.ShowStatus(statusText_);
   jobStartTick_ = GetTickCount64();
   nextElapsedMark_ = 1000;
   if (!RunWorker(CountingBody)) return JobOutcome::kCancelled;
 
   view_.ShowMarquee(false);
-  state_.statusText = text::Concat(restoring_ ? L"Restoring files, " : L"Copying files, ", JobNumberText(index, count));
-  view_.ShowStatus(state_.statusText);
+  statusText_ = text::Concat(restoring_ ? L"Restoring files, " : L"Copying files, ", JobNumberText(index, count));
+  view_.ShowStatus(statusText_);
   state_.progressPermille = 0;
   lastPermille_ = UINT32_MAX;
   if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
@@ -268,8 +260,8 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
 
   state_.bytesDone = 1;
   state_.itemsDone = 1;
-  state_.statusText = text::Concat(L"Synchronizing, ", JobNumberText(index, count));
-  view_.ShowStatus(state_.statusText);
+  statusText_ = text::Concat(L"Synchronizing, ", JobNumberText(index, count));
+  view_.ShowStatus(statusText_);
   view_.ShowProgress(0);
   if (strict) state_.runFlags |= kRunStrict;  // marks the deletion pass
   std::swap(state_.sourceRoot, state_.targetRoot);
@@ -328,7 +320,7 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
         view_.ShowStatus(L"Paused. Press \"Resume\" to continue.");
       } else {
         state_.pause.Resume();
-        view_.ShowStatus(state_.statusText);
+        view_.ShowStatus(statusText_);
       }
       view_.ShowPaused(pausing);
     } else {
@@ -376,7 +368,7 @@ void RunController::RefreshWhileWaiting() {
   uint64_t elapsedMs = GetTickCount64() - jobStartTick_;
   if (elapsedMs < nextElapsedMark_) return;
   uint64_t seconds = elapsedMs / 1000;
-  view_.ShowStatus(text::Concat(state_.statusText.empty() ? L"Enumerating files." : state_.statusText, L" | ",
+  view_.ShowStatus(text::Concat(statusText_, L" | ",
                                 ElapsedText(seconds), L" elapsed"));
   nextElapsedMark_ = (seconds + 1) * 1000;
 }

@@ -70,5 +70,6 @@ class RunController {
   CertificatePins* pins_ = nullptr;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
   uint64_t jobStartTick_ = 0;
+  WideString statusText_;  // what the status line says between the elapsed-time updates
   uint64_t nextElapsedMark_ = 0;  // milliseconds since the job started
 };
