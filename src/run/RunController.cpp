@@ -75,15 +75,15 @@ uint32_t RunFlagsOf(const BackupOptions& options) {
 
 void RunController::Prepare(const BackupOptions& options) {
   state_.ResetForRun();
-  state_.runFlags = RunFlagsOf(options);
+  runFlags_ = RunFlagsOf(options);
+  state_.runFlags = runFlags_;
   state_.skipAttributes = options.skipAttributes;
   if (!state_.copyBuffer) state_.copyBuffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
 }
 
 RunSummary RunController::Run(const JobList& jobs) {
   RunSummary summary;
-  const uint32_t runFlags = state_.runFlags;
-  restoring_ = (runFlags & kRunRestore) != 0;
+  restoring_ = (runFlags_ & kRunRestore) != 0;
   view_.Open(restoring_ ? L"Restore operation progress" : L"Backup operation progress");
 
   std::vector<const FolderPair*> checked;
@@ -92,7 +92,6 @@ RunSummary RunController::Run(const JobList& jobs) {
   }
 
   for (size_t i = 0; i < checked.size(); ++i) {
-    state_.runFlags = runFlags;  // each job starts from the run's options; passes adjust them
     JobOutcome outcome = RunJob(*checked[i], i + 1, checked.size());
     // The job's failureCount is reset per job; the run's summary covers all of them.
     summary.failures += state_.failureCount.load(std::memory_order_relaxed);
@@ -104,10 +103,89 @@ RunSummary RunController::Run(const JobList& jobs) {
       return summary;
     }
   }
-  state_.runFlags = runFlags;
+  state_.runFlags = runFlags_;
   summary.result = CarryOutCompletion();
   view_.Close();
   return summary;
+}
+
+std::vector<RunController::PlannedPass> RunController::PlanPasses(size_t index, size_t count) const {
+  WideString job = JobNumberText(index, count);
+  WideString second = text::Concat(L"Synchronizing, ", job);
+  if (restoring_) return {{true, runFlags_, text::Concat(L"Restoring files, ", job)}};
+  WideString first = text::Concat(L"Copying files, ", job);
+  // Strict copies first and then walks the destination against the source, deleting what it lacks.
+  if (runFlags_ & kRunStrict) return {{false, runFlags_ & ~uint32_t{kRunStrict}, first}, {true, runFlags_, second}};
+  // Sync compares in both directions, whatever the update-method box says.
+  if (runFlags_ & kRunSync) {
+    uint32_t compare = runFlags_ | kRunUpdateMethod;
+    return {{false, compare, first}, {true, compare, second}};
+  }
+  return {{false, runFlags_, first}};
+}
+
+bool RunController::PrepareSide(JobSide& side) {
+  // A stored FTP location that cannot be deciphered is still no local folder.
+  side.remote = KindOfLocation(*side.shown) == LocationKind::kFtp || text::StartsWith(*side.shown, kStoredFormPrefix) ||
+                text::StartsWith(*side.stored, kStoredFormPrefix);
+  if (side.remote) {
+    side.location = ReadLocation(side.stored->empty() ? *side.shown : *side.stored);
+    if (!side.location) return Skip(messages::kCouldNotGetFtpInfo, *side.shown);
+    if (HasControlCharacter(side.location->remoteDirectory)) return Skip(messages::kNotAValidPath, Printable(*side.shown));
+    side.root = side.location->remoteDirectory.empty() ? WideString(L"/") : side.location->remoteDirectory;
+    return true;
+  }
+  // A control character would end the path early for the system (a zero) or name something else.
+  if (HasControlCharacter(*side.shown)) return Skip(messages::kNotAValidPath, Printable(*side.shown));
+  WideString expanded = ExpandLocalPath(*side.shown);
+  if (HasControlCharacter(expanded)) return Skip(messages::kNotAValidPath, Printable(expanded));
+  // A relative path would depend on the current folder, which for a scheduled run is the system's.
+  if (!IsFullPath(expanded)) return Skip(messages::kNotAFullPath, *side.shown);
+  side.root = CanonicalPath(expanded);
+  return true;
+}
+
+bool RunController::ConnectSide(JobSide& side) {
+  if (!side.remote) return true;
+  const FtpLocation& location = *side.location;
+  side.client = std::make_unique<FtpClient>();
+  FtpConnectOptions options{location.server, location.PortNumber(), location.userName, location.password,
+                            location.UsesPassive(), kFtpTimeoutMs};
+  options.useTls = location.UsesSsl();
+  options.pins = pins_;
+  if (!side.client->Connect(options)) {
+    // A refused TLS or a changed certificate is said after the usual text, or else the server's refusal
+    // (a wrong password, say).
+    WideString reason = side.client->failureReason();
+    if (reason.empty()) reason = ReplyText(side.client->lastReply());
+    log_.Log(messages::kCouldNotConnect, location.server, messages::kAtPort,
+             reason.empty() ? location.port : text::Concat(location.port, L" (", reason, L")"));
+    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  }
+  // A relative directory is taken from where the login put us, once: every listing enters its folder,
+  // so a relative path would be read from a different place each time.
+  if (side.root[0] != L'/') {
+    WideString home;
+    if (!side.client->QueryCurrentDirectory(home)) return Skip(messages::kCouldNotGetFtpInfo, *side.shown);
+    side.root = text::Concat(home, L"/", side.root);
+  }
+  while (side.root.find(L"//") != WideString::npos) side.root = text::ReplaceAll(side.root, L"//", L"/");
+  return true;
+}
+
+void RunController::UsePass(const PlannedPass& pass, const JobSide& source, const JobSide& destination) {
+  const JobSide& from = pass.reversed ? destination : source;
+  const JobSide& to = pass.reversed ? source : destination;
+  state_.runFlags = pass.runFlags;
+  state_.sourceRoot = from.root;
+  state_.targetRoot = to.root;
+  state_.sourceConnection = from.client.get();
+  state_.targetConnection = to.client.get();
+  state_.transferKind = from.remote && to.remote ? TransferKind::kFtpToFtp
+                        : from.remote             ? TransferKind::kFtpToLocal
+                        : to.remote               ? TransferKind::kLocalToFtp
+                                                  : TransferKind::kLocalToLocal;
 }
 
 RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t index, size_t count) {
@@ -116,21 +194,9 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   view_.ShowMarquee(true);
   view_.ShowLocations(text::Concat(L"Source: ", pair.source), text::Concat(L"Destination: ", pair.destination));
 
-  // FTP sides, source first: each gets a connection of its own for this job, even to the same server.
-  struct SideState {
-    const WideString* shown = nullptr;
-    const WideString* stored = nullptr;
-    bool remote = false;
-    std::optional<FtpLocation> location;
-    std::unique_ptr<FtpClient> client;
-    WideString root;
-  };
-  SideState sides[2];
-  sides[0].shown = &pair.source;
-  sides[0].stored = &pair.sourceLocation;
-  sides[1].shown = &pair.destination;
-  sides[1].stored = &pair.destinationLocation;
-  // The connections close with the job; nothing may point at them afterwards.
+  // Each FTP side gets a connection of its own for this job, even to the same server; the connections
+  // close with the job, and nothing may point at them afterwards.
+  JobSide sides[2] = {{&pair.source, &pair.sourceLocation}, {&pair.destination, &pair.destinationLocation}};
   struct ForgetConnections {
     RunController& controller;
     ~ForgetConnections() {
@@ -140,27 +206,7 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   } forgetConnections{*this};
 
   // Both sides are checked before anything is touched on either.
-  for (SideState& side : sides) {
-    // A stored FTP location that cannot be deciphered is still no local folder.
-    side.remote = KindOfLocation(*side.shown) == LocationKind::kFtp || text::StartsWith(*side.shown, kStoredFormPrefix) ||
-                  text::StartsWith(*side.stored, kStoredFormPrefix);
-    if (side.remote) {
-      side.location = ReadLocation(side.stored->empty() ? *side.shown : *side.stored);
-      if (!side.location) return SkipJob(messages::kCouldNotGetFtpInfo, *side.shown);
-      if (HasControlCharacter(side.location->remoteDirectory)) {
-        return SkipJob(messages::kNotAValidPath, Printable(*side.shown));
-      }
-      side.root = side.location->remoteDirectory.empty() ? WideString(L"/") : side.location->remoteDirectory;
-      continue;
-    }
-    // A control character would end the path early for the system (a zero) or name something else.
-    if (HasControlCharacter(*side.shown)) return SkipJob(messages::kNotAValidPath, Printable(*side.shown));
-    WideString expanded = ExpandLocalPath(*side.shown);
-    if (HasControlCharacter(expanded)) return SkipJob(messages::kNotAValidPath, Printable(expanded));
-    // A relative path would depend on the current folder, which for a scheduled run is the system's.
-    if (!IsFullPath(expanded)) return SkipJob(messages::kNotAFullPath, *side.shown);
-    side.root = CanonicalPath(expanded);
-  }
+  if (!PrepareSide(sides[0]) || !PrepareSide(sides[1])) return JobOutcome::kSkipped;
   bool overlap = sides[0].remote != sides[1].remote ? false
                  : sides[0].remote ? RemoteFoldersOverlap(*sides[0].location, *sides[1].location)
                                    : LocalFoldersOverlap(sides[0].root, sides[1].root);
@@ -169,105 +215,45 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
     state_.failureCount.fetch_add(1, std::memory_order_relaxed);
     return JobOutcome::kSkipped;
   }
+  if (!ConnectSide(sides[0]) || !ConnectSide(sides[1])) return JobOutcome::kSkipped;
+  activeClients_[0] = sides[0].client.get();
+  activeClients_[1] = sides[1].client.get();
 
-  for (SideState& side : sides) {
-    if (!side.remote) continue;
-    const FtpLocation& location = *side.location;
-    side.client = std::make_unique<FtpClient>();
-    FtpConnectOptions options{location.server, location.PortNumber(), location.userName, location.password,
-                              location.UsesPassive(), kFtpTimeoutMs};
-    options.useTls = location.UsesSsl();
-    options.pins = pins_;
-    if (!side.client->Connect(options)) {
-      // A refused TLS or a changed certificate is said after the usual text, or else the server's refusal
-      // (a wrong password, say).
-      WideString reason = side.client->failureReason();
-      if (reason.empty()) reason = ReplyText(side.client->lastReply());
-      log_.Log(messages::kCouldNotConnect, location.server, messages::kAtPort,
-               reason.empty() ? location.port : text::Concat(location.port, L" (", reason, L")"));
-      state_.failureCount.fetch_add(1, std::memory_order_relaxed);
-      return JobOutcome::kSkipped;
-    }
-    // A relative directory is taken from where the login put us, once: every listing enters its folder,
-    // so a relative path would be read from a different place each time.
-    if (side.root[0] != L'/') {
-      WideString home;
-      if (!side.client->QueryCurrentDirectory(home)) return SkipJob(messages::kCouldNotGetFtpInfo, *side.shown);
-      side.root = text::Concat(home, L"/", side.root);
-    }
-    while (side.root.find(L"//") != WideString::npos) side.root = text::ReplaceAll(side.root, L"//", L"/");
+  // What the first pass reads must be there; for a remote side, the server must be able to enter it.
+  const JobSide& read = restoring_ ? sides[1] : sides[0];
+  if (read.remote ? !read.client->ChangeDirectory(read.root) : !IsExistingFolder(read.root)) {
+    return SkipJob(restoring_ ? messages::kRestoringSourceNotFound : messages::kSourceDirectoryNotFound,
+                   text::Concat(*read.shown, RefusalOf(read.client.get())));
   }
-  const SideState& source = sides[0];
-  const SideState& destination = sides[1];
-  activeClients_[0] = source.client.get();
-  activeClients_[1] = destination.client.get();
-
-  // A side is missing when its folder is not there; for a remote side, when the server cannot enter it.
-  auto sideExists = [](const SideState& side) {
-    return side.remote ? side.client->ChangeDirectory(side.root) : IsExistingFolder(side.root);
-  };
-  auto kindOf = [](bool sourceRemote, bool targetRemote) {
-    if (sourceRemote && targetRemote) return TransferKind::kFtpToFtp;
-    if (sourceRemote) return TransferKind::kFtpToLocal;
-    if (targetRemote) return TransferKind::kLocalToFtp;
-    return TransferKind::kLocalToLocal;
-  };
-
-  bool secondPass = false;
-  const SideState* copySource = &source;
-  const SideState* copyTarget = &destination;
-  if (restoring_) {
-    if (!sideExists(destination)) {
-      return SkipJob(messages::kRestoringSourceNotFound, text::Concat(pair.destination, RefusalOf(destination.client.get())));
-    }
-    std::swap(copySource, copyTarget);
-  } else {
-    if (!sideExists(source)) {
-      return SkipJob(messages::kSourceDirectoryNotFound, text::Concat(pair.source, RefusalOf(source.client.get())));
-    }
-    if (state_.runFlags & kRunStrict) {
-      secondPass = true;
-      state_.runFlags &= ~static_cast<uint32_t>(kRunStrict);
-    } else if (state_.runFlags & kRunSync) {
-      secondPass = true;
-      state_.runFlags |= kRunUpdateMethod;
-    }
-  }
-  bool strict = secondPass && !(state_.runFlags & kRunSync);
-  state_.sourceRoot = copySource->root;
-  state_.targetRoot = copyTarget->root;
-  state_.sourceConnection = copySource->client.get();
-  state_.targetConnection = copyTarget->client.get();
-  state_.transferKind = kindOf(copySource->remote, copyTarget->remote);
-
-  if (!copyTarget->remote && !CreateFolder(state_.targetRoot)) {
-    return SkipJob(messages::kCouldNotCreateDestinationFolder, state_.targetRoot);
+  const JobSide& written = restoring_ ? sides[0] : sides[1];
+  if (!written.remote && !CreateFolder(written.root)) {
+    return SkipJob(messages::kCouldNotCreateDestinationFolder, written.root);
   }
 
+  std::vector<PlannedPass> passes = PlanPasses(index, count);
+  UsePass(passes[0], sides[0], sides[1]);
   statusText_ = L"Enumerating files.";
   view_.ShowStatus(statusText_);
   jobStartTick_ = GetTickCount64();
   nextElapsedMark_ = 1000;
+  // The counting pass runs once, over what the first pass reads; later passes reuse its totals.
   if (!RunWorker(CountingBody)) return JobOutcome::kCancelled;
-
   view_.ShowMarquee(false);
-  statusText_ = text::Concat(restoring_ ? L"Restoring files, " : L"Copying files, ", JobNumberText(index, count));
-  view_.ShowStatus(statusText_);
-  state_.progressPermille = 0;
-  lastPermille_ = UINT32_MAX;
-  if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
-  if (!secondPass) return JobOutcome::kDone;
 
-  state_.bytesDone = 1;
-  state_.itemsDone = 1;
-  statusText_ = text::Concat(L"Synchronizing, ", JobNumberText(index, count));
-  view_.ShowStatus(statusText_);
-  view_.ShowProgress(0);
-  if (strict) state_.runFlags |= kRunStrict;  // marks the deletion pass
-  std::swap(state_.sourceRoot, state_.targetRoot);
-  std::swap(state_.sourceConnection, state_.targetConnection);
-  state_.transferKind = kindOf(copyTarget->remote, copySource->remote);
-  if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
+  for (size_t i = 0; i < passes.size(); ++i) {
+    if (i == 0) {
+      state_.progressPermille = 0;
+      lastPermille_ = UINT32_MAX;
+    } else {
+      state_.bytesDone = 1;
+      state_.itemsDone = 1;
+      view_.ShowProgress(0);
+    }
+    statusText_ = passes[i].status;
+    view_.ShowStatus(statusText_);
+    UsePass(passes[i], sides[0], sides[1]);
+    if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
+  }
   return JobOutcome::kDone;
 }
 
@@ -346,9 +332,14 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
   return !cancelled && !state_.CancelRequested();
 }
 
-RunController::JobOutcome RunController::SkipJob(WideView prefix, WideView text) {
+bool RunController::Skip(WideView prefix, WideView text) {
   log_.Log(prefix, text);
   state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+  return false;
+}
+
+RunController::JobOutcome RunController::SkipJob(WideView prefix, WideView text) {
+  (void)Skip(prefix, text);
   return JobOutcome::kSkipped;
 }
 

@@ -3,13 +3,17 @@
 // worker thread while the UI thread keeps the progress view alive, then the completion action.
 
 #include "engine/ErrorLog.h"
+#include "ftp/FtpClient.h"
+#include "jobs/FtpLocation.h"
 #include "engine/RunState.h"
 #include "jobs/JobModel.h"
 #include "run/ProgressView.h"
 #include "run/SystemPower.h"
 
-class CertificatePins;
-class FtpClient;
+#include <memory>
+#include <optional>
+#include <vector>
+
 
 enum class RunResult : int {
   kNoJobList = 0,
@@ -51,8 +55,31 @@ class RunController {
 
  private:
   enum class JobOutcome { kDone, kSkipped, kCancelled };
+  // One side of a job: the text the user gave, where it points, and its connection when it is remote.
+  struct JobSide {
+    const WideString* shown = nullptr;
+    const WideString* stored = nullptr;
+    bool remote = false;
+    std::optional<FtpLocation> location;
+    std::unique_ptr<FtpClient> client;
+    WideString root;
+  };
+  // One transfer pass of a job, planned before any runs.
+  struct PlannedPass {
+    bool reversed;      // from the destination to the source
+    uint32_t runFlags;  // the flags the pass works under; the Strict bit marks the deletion pass
+    WideString status;  // the status line while it runs
+  };
+
   JobOutcome RunJob(const FolderPair& pair, size_t index, size_t count);
-  // Logs why a job cannot run and counts it as a failure.
+  [[nodiscard]] std::vector<PlannedPass> PlanPasses(size_t index, size_t count) const;
+  // Reads a side's text into a location and root; false (logged and counted) when it cannot be used.
+  [[nodiscard]] bool PrepareSide(JobSide& side);
+  // Connects a remote side and makes its root absolute; false (logged and counted) on failure.
+  [[nodiscard]] bool ConnectSide(JobSide& side);
+  void UsePass(const PlannedPass& pass, const JobSide& source, const JobSide& destination);
+  // Logs why a job cannot run and counts it as a failure; false, or kSkipped, for the caller to return.
+  bool Skip(WideView prefix, WideView text);
   JobOutcome SkipJob(WideView prefix, WideView text);
   // Runs body on a worker thread and waits for it; false when the run was cancelled meanwhile.
   bool RunWorker(void (*body)(RunController&));
@@ -66,6 +93,7 @@ class RunController {
   SystemPower& power_;
   double osVersion_;
   bool restoring_ = false;
+  uint32_t runFlags_ = 0;  // the run's own flags, as the user chose them
   uint32_t lastPermille_ = UINT32_MAX;
   CertificatePins* pins_ = nullptr;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
