@@ -196,7 +196,11 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
 
   // Each FTP side gets a connection of its own for this job, even to the same server; the connections
   // close with the job, and nothing may point at them afterwards.
-  JobSide sides[2] = {{&pair.source, &pair.sourceLocation}, {&pair.destination, &pair.destinationLocation}};
+  JobSide sides[2];
+  sides[0].shown = &pair.source;
+  sides[0].stored = &pair.sourceLocation;
+  sides[1].shown = &pair.destination;
+  sides[1].stored = &pair.destinationLocation;
   struct ForgetConnections {
     RunController& controller;
     ~ForgetConnections() {
