@@ -51,8 +51,9 @@ class Side {
   // True when the source confirms that the whole file was read: a server that cut the data connection
   // looks like the end of the file until its reply says otherwise.
   virtual bool CloseRead() = 0;
-  // exists: an earlier copy stands at path and must survive until the new one is complete.
-  [[nodiscard]] virtual bool OpenWrite(const WideString& path, bool exists) = 0;
+  // Writes go to the partial name beside path; FinishWrite puts the complete copy in path's place, and
+  // an earlier copy there survives until then.
+  [[nodiscard]] virtual bool OpenWrite(const WideString& path) = 0;
   [[nodiscard]] virtual bool Write(const void* data, size_t size) = 0;
   [[nodiscard]] virtual bool FinishWrite(const Entry& source) = 0;
   virtual void AbandonWrite() = 0;
@@ -118,7 +119,7 @@ class LocalSide final : public Side {
     return true;
   }
 
-  bool OpenWrite(const WideString& path, bool) override { return writing_.Open(path); }
+  bool OpenWrite(const WideString& path) override { return writing_.Open(path); }
   bool Write(const void* data, size_t size) override { return writing_.Write(data, size); }
   bool FinishWrite(const Entry& source) override {
     DWORD attributes = source.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
@@ -197,7 +198,7 @@ class RemoteSide final : public Side {
 
   // Every upload goes to the partial name: a cut connection or a killed run never leaves a short file
   // under the target's name, where it would pass for the newest copy.
-  bool OpenWrite(const WideString& path, bool) override {
+  bool OpenWrite(const WideString& path) override {
     target_ = path;
     written_ = text::Concat(path, kPartialCopySuffix);
     sent_ = 0;
@@ -308,7 +309,7 @@ class FtpWalk {
     return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite), target.size,
                              std::max(source.timePrecision, target.timePrecision));
   }
-  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry, bool targetExists);
+  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry);
   // After a List that succeeded: false, logged and counted, when the listing held lines in no known format.
   bool ListingIsComplete(const Side& side, const WideString& folder) {
     if (side.NotUnderstood().empty()) return true;
@@ -353,8 +354,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
   std::unordered_map<WideString, Entry> others;
   bool othersListed = false;
   // The other side is listed once per folder in every pass: comparisons and the deletion pass need it,
-  // and a copy needs to know whether an earlier copy must be protected (written beside it and renamed)
-  // or the name is free (written in place, which on a server saves a rename per file).
+  // and the listing clears what a killed run left there.
   {
     std::vector<Entry> otherEntries;
     othersListed = target_.List(target, otherEntries);
@@ -429,7 +429,7 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
       state_.AddBytes(entry.size);
       continue;
     }
-    if (!CopyFile(sourcePath, targetPath, entry, counterpart.exists || !othersListed)) return false;
+    if (!CopyFile(sourcePath, targetPath, entry)) return false;
   }
 
   // Subfolders of a remote source are walked once the folder's own files are done.
@@ -440,14 +440,13 @@ bool FtpWalk::Folder(const WideString& source, const WideString& target) {
   return true;
 }
 
-bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry,
-                       bool targetExists) {
+bool FtpWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const Entry& entry) {
   if (!source_.OpenRead(sourcePath)) {
     Fail(source_.IsRemote() ? messages::kCouldNotOpenFtpForReading : messages::kCouldNotOpenLocalForReading,
          sourcePath, source_);
     return true;
   }
-  if (!target_.OpenWrite(targetPath, targetExists)) {
+  if (!target_.OpenWrite(targetPath)) {
     (void)source_.CloseRead();
     Fail(target_.IsRemote() ? messages::kCouldNotOpenFtpForWriting : messages::kCouldNotOpenLocalForWriting,
          targetPath, target_);
