@@ -137,7 +137,8 @@ bool LocalWalk::Folder(const WideString& source, const WideString& target) {
       continue;
     }
 
-    // Copying without comparison needs nothing to be known about the other side.
+    // Where the other side could not be listed, an entry is asked about on its own, and only when the
+    // answer matters: copying without comparison needs nothing to be known about the other side.
     Counterpart counterpart = otherSideListed                              ? otherSide.Find(entry.cFileName)
                               : (rules_.compare || rules_.deletionPass) ? LookUp(targetEntry)
                                                                           : Counterpart{};
