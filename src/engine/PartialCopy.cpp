@@ -61,12 +61,13 @@ bool PartialCopy::Commit(const FILETIME& creation, const FILETIME& lastAccess, c
   basic.LastWriteTime.LowPart = lastWrite.dwLowDateTime;
   basic.LastWriteTime.HighPart = static_cast<LONG>(lastWrite.dwHighDateTime);
   DWORD settable = attributes & kSettableAttributes;
-  basic.FileAttributes = settable ? settable : FILE_ATTRIBUTE_NORMAL;
+  // Zero leaves the attributes as the new file has them: a plain file needs no extra call for them.
+  basic.FileAttributes = (settable & ~DWORD{FILE_ATTRIBUTE_ARCHIVE}) ? settable : 0;
   if (!SetFileInformationByHandle(file_.get(), FileBasicInfo, &basic, sizeof(basic))) {
     FILETIME c = creation, a = lastAccess, w = lastWrite;
     (void)SetFileTime(file_.get(), &c, &a, &w);
     file_.reset();
-    (void)SetFileAttributesW(partialPath_.c_str(), basic.FileAttributes);
+    if (basic.FileAttributes) (void)SetFileAttributesW(partialPath_.c_str(), basic.FileAttributes);
   }
   if (file_ && RenameOpenFile()) {
     file_.reset();
