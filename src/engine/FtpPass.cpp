@@ -122,8 +122,7 @@ class LocalSide final : public Side {
   bool OpenWrite(const WideString& path) override { return writing_.Open(path); }
   bool Write(const void* data, size_t size) override { return writing_.Write(data, size); }
   bool FinishWrite(const Entry& source) override {
-    DWORD attributes = source.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
-    return writing_.Commit(source.creation, source.lastAccess, source.lastWrite, attributes);
+    return writing_.Commit(source.creation, source.lastAccess, source.lastWrite, source.attributes);
   }
   void AbandonWrite() override { writing_.Abandon(); }
 

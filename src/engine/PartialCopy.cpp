@@ -17,8 +17,7 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
 
 HANDLE CreatePartial(const WideString& path, DWORD flags) {
   // DELETE access lets the finished file be renamed, or a failed one deleted, through this very handle.
-  // A new file rather than one overwritten: a file truncated on opening is written out to disk as soon as
-  // it is closed on some file systems (ext4 under Wine), which halves the speed of large copies.
+  // Always a new file: a leftover under the partial name is removed first, never truncated and reused.
   return CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, flags, nullptr);
 }
 
