@@ -36,7 +36,7 @@ Application::Application(HINSTANCE moduleHandle) : moduleHandle_(moduleHandle) {
 bool Application::ApplyCommandLine(const wchar_t* commandLine) {
   CommandLineRequest request = ParseCommandLine(commandLine);
   if (request.uninstall) {
-    RunUninstaller(*this);
+    RunUninstaller(paths_, appIni_);
     return false;
   }
   uiMode_ = request.uiMode;
@@ -73,11 +73,12 @@ int Application::Run(const wchar_t* commandLine, int showCommand) {
   if (!ApplyCommandLine(commandLine)) return 0;
   if (startFlags_ & kStartScheduledBackups) uiMode_ = UiMode::kPassive;
 
-  if (UpdateCheckWanted() && RunUpdateCheck(*this, uiMode_) == UpdateOutcome::kNewVersionInstalled &&
+  if (UpdateCheckWanted() && RunUpdateCheck(paths_, uiMode_) == UpdateOutcome::kNewVersionInstalled &&
       RestartAfterUpdate(showCommand)) {
     return 0;
   }
 
-  if (startFlags_ & kStartScheduledBackups) return RunScheduledBackupsMonitor(*this);
-  return RunMainWindow(*this, showCommand);
+  if (startFlags_ & kStartScheduledBackups) return RunScheduledBackupsMonitor(paths_, runEnvironment());
+  return RunMainWindow(paths_, runEnvironment(),
+                       MainWindowStart{uiMode_, settingsFileToLoad_, missingSettingsFile_, showCommand});
 }

@@ -1,11 +1,12 @@
 #pragma once
 // The one process object: paths, OS version, run mode, and the two INI stores every subsystem reaches.
 
-#include "app/AppPaths.h"
+#include "base/AppPaths.h"
 #include "app/CommandLine.h"
 #include "engine/ErrorLog.h"
-#include "engine/RunState.h"
+#include "engine/RunProgress.h"
 #include "ini/IniFile.h"
+#include "run/RunEnvironment.h"
 
 #include <windows.h>
 
@@ -37,8 +38,10 @@ class Application {
   [[nodiscard]] IniFile& appIni() { return appIni_; }
   [[nodiscard]] IniFile& jobIni() { return jobIni_; }
   [[nodiscard]] ErrorLog& errorLog() { return errorLog_; }
-  // The state of the one run a process may have at a time, with its copy buffer.
-  [[nodiscard]] RunState& runState() { return runState_; }
+  // The progress of the one run a process may have at a time.
+  [[nodiscard]] RunProgress& runProgress() { return runProgress_; }
+  // What the windows and the unattended run are given of all this.
+  [[nodiscard]] RunEnvironment runEnvironment() { return {appIni_, jobIni_, errorLog_, runProgress_, osVersion_}; }
 
  private:
   [[nodiscard]] bool UpdateCheckWanted() const;
@@ -55,7 +58,7 @@ class Application {
   IniFile appIni_;
   IniFile jobIni_;
   ErrorLog errorLog_{L""};
-  RunState runState_;
+  RunProgress runProgress_;
 };
 
 // Carries "SkipStrictWarning" over from the user's settings file of older versions into the application

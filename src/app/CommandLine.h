@@ -2,15 +2,9 @@
 // What the command line asks this instance to do.
 
 #include "base/WideString.h"
+#include "run/RunEnvironment.h"
 
 #include <cstdint>
-
-// How much an instance may show and ask. The values are stored and passed between instances.
-enum class UiMode : uint8_t {
-  kNormal = 0,
-  kPassive = 1,  // windows shown, nothing asked, the process ends after the run
-  kQuiet = 3,    // nothing shown at all
-};
 
 enum StartFlags : uint32_t {
   kStartScheduledBackups = 0x02,

@@ -1,9 +1,19 @@
 #pragma once
-// The rules every transfer pass shares, local or FTP: what the run's flags ask of a pass, the comparison
-// that decides whether a file is copied over an existing one, and how a failed entry is recorded.
+// What the run's flags ask of a transfer pass, and the comparison that decides whether a file is copied
+// over an existing one.
 
-#include "engine/ErrorLog.h"
-#include "engine/RunState.h"
+#include <windows.h>
+
+#include <cstdint>
+
+// The run's mode bits, with the update method.
+enum RunFlags : uint32_t {
+  kRunCommon = 0,
+  kRunStrict = 0x01,
+  kRunRestore = 0x02,
+  kRunSync = 0x04,
+  kRunUpdateMethod = 0x10,
+};
 
 struct PassRules {
   explicit PassRules(uint32_t runFlags)
@@ -30,12 +40,6 @@ struct PassRules {
   const bool compare;       // update method or Sync
   const bool syncing;
 };
-
-// One log entry and one more failure for an entry that failed.
-inline void RecordFailure(RunState& state, ErrorLog& log, WideView prefix, WideView path) {
-  log.Log(prefix, path);
-  state.failureCount.fetch_add(1, std::memory_order_relaxed);
-}
 
 inline int64_t FileTimeValue(const FILETIME& time) {
   return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);

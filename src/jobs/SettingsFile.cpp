@@ -55,21 +55,9 @@ const WideString& SideToSave(const WideString& shown, const WideString& stored) 
   return (text::StartsWith(shown, kDisplayFormPrefix, false) && !stored.empty()) ? stored : shown;
 }
 
-void SetStatus(JobStatus& status, WideView path) {
-  status.text = text::Concat(L"Loaded: ", StatusFileName(path));
-  status.tooltip = WideString(path);
-}
-
 }  // namespace
 
-WideString StatusFileName(WideView path) {
-  size_t slash = path.rfind(L'\\');
-  if (slash != WideView::npos) return WideString(path.substr(slash + 1));
-  if (!path.empty() && path.back() == L':') return {};
-  return WideString(path);
-}
-
-uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options, JobStatus& status) {
+uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options) {
   jobIni.Load(path, true);
   jobIni.SetAutoSave(true);
   if (NeedsUpgrade(jobIni)) UpgradeSettings(jobIni);
@@ -94,11 +82,10 @@ uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& o
   uint32_t flag = flagText ? static_cast<uint32_t>(text::ParseDecimal(flagText)) : kDefaultFlag;
   uint32_t skip = skipText ? static_cast<uint32_t>(text::ParseDecimal(skipText)) : kDefaultSkipAttributes;
   options = BackupOptions::FromStored(flag, skip);
-  SetStatus(status, path);
   return flag;
 }
 
-size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options, JobStatus& status) {
+size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options) {
   jobIni.SetString(kSettings, L"version", L"1");
   jobIni.SetString(kSettings, L"Flag", text::DecimalUnsigned(options.FlagValue()));
   jobIni.SetString(kSettings, L"SkipAttributes", text::DecimalUnsigned(options.skipAttributes));
@@ -114,9 +101,7 @@ size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const Backup
     if (jobIni.SetString(kFolders, text::DecimalUnsigned(i), line)) ++written;
   }
 
-  bool saved = jobIni.Save(path);
-  SetStatus(status, path);
-  return saved ? written : 0;
+  return jobIni.Save(path) ? written : 0;
 }
 
 size_t UpgradeSettings(IniFile& store) {

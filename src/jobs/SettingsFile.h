@@ -5,20 +5,14 @@
 #include "ini/IniFile.h"
 #include "jobs/JobModel.h"
 
-// What the main window shows about the file in hand.
-struct JobStatus {
-  WideString text;     // "Loaded: " + file name
-  WideString tooltip;  // the full path
-};
-
 // Loads path into jobIni (writing the store's previous file back first), upgrades an old layout, and
-// fills the list, the options and the status. Returns the file's Flag value (16 when it has none).
-uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options, JobStatus& status);
+// fills the list and the options. Returns the file's Flag value (16 when it has none).
+uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options);
 
 // Writes the options and the pairs into jobIni and saves it to path. Returns the number of pair lines
 // written, 0 when the file could not be written. Rows with an empty side are left out and their numbers
 // are not reused.
-size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options, JobStatus& status);
+size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options);
 
 // Turns the "source=destination" lines of a version-0 store (those without "<|>") into numbered "<|>"
 // lines in their place, leaves lines already in the numbered form as they are, sets version 1 and saves
@@ -29,6 +23,3 @@ size_t UpgradeSettings(IniFile& store);
 // read (a missing file included). A version-0 file is upgraded and saved on the way, unless the store
 // refuses writing back to it.
 [[nodiscard]] int InspectSettingsFile(WideView path);
-
-// The name the status line shows for a path.
-[[nodiscard]] WideString StatusFileName(WideView path);

@@ -1,21 +1,24 @@
 #include "mainwnd/MainWindow.h"
 
-#include "app/Application.h"
 #include "base/FileSystem.h"
 #include "engine/ForceDelete.h"
 #include "jobs/SettingsFile.h"
+#include "mainwnd/JobStatus.h"
 #include "run/UnattendedRun.h"
 
-int RunMainWindow(Application& app, int) {
+int RunMainWindow(const AppPaths& paths, const RunEnvironment& environment, const MainWindowStart& start) {
   // A finished update leaves its download behind until the new version has started up.
-  if (IsExistingFile(app.paths().updateTempPath)) (void)ForceDelete(app.paths().updateTempPath, 0);
+  if (IsExistingFile(paths.updateTempPath)) (void)ForceDelete(paths.updateTempPath, 0);
 
-  if (app.uiMode() != UiMode::kNormal) return RunUnattended(app);
+  const WideString& settingsFile =
+      start.settingsFileToLoad.empty() ? paths.defaultSettingsPath : start.settingsFileToLoad;
+  if (start.uiMode != UiMode::kNormal) {
+    return RunUnattended(environment, UnattendedRequest{settingsFile, start.missingSettingsFile});
+  }
   // The window itself is not built yet; the job is only loaded.
   JobList jobs;
   BackupOptions options;
-  JobStatus status;
-  LoadJob(app.jobIni(), app.settingsFileToLoad().empty() ? app.paths().defaultSettingsPath : app.settingsFileToLoad(),
-          jobs, options, status);
+  LoadJob(environment.jobIni, settingsFile, jobs, options);
+  (void)LoadedStatus(settingsFile);
   return 0;
 }

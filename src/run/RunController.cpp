@@ -1,9 +1,11 @@
 #include "run/RunController.h"
 
 #include "base/FileSystem.h"
-#include "engine/CountingPass.h"
-#include "engine/LocalPass.h"
+#include "engine/FtpSide.h"
+#include "engine/LocalSide.h"
 #include "engine/Messages.h"
+#include "engine/PassRules.h"
+#include "engine/TransferPass.h"
 #include "ftp/FtpClient.h"
 #include "jobs/FtpLocation.h"
 #include "run/PairChecks.h"
@@ -42,9 +44,6 @@ WideString RefusalOf(const FtpClient* client) {
   return reply.empty() ? reply : text::Concat(L" (", reply, L")");
 }
 
-void CountingBody(RunController&);
-void TransferBody(RunController&);
-
 }  // namespace
 
 WideString ElapsedText(uint64_t seconds) {
@@ -74,11 +73,10 @@ uint32_t RunFlagsOf(const BackupOptions& options) {
 }
 
 void RunController::Prepare(const BackupOptions& options) {
-  state_.ResetForRun();
+  progress_.ResetForRun();
   runFlags_ = RunFlagsOf(options);
-  state_.runFlags = runFlags_;
-  state_.skipAttributes = options.skipAttributes;
-  if (!state_.copyBuffer) state_.copyBuffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
+  skipAttributes_ = options.skipAttributes;
+  if (!copyBuffer_) copyBuffer_ = std::make_unique<unsigned char[]>(kCopyBufferSize);
 }
 
 RunSummary RunController::Run(const JobList& jobs) {
@@ -94,7 +92,7 @@ RunSummary RunController::Run(const JobList& jobs) {
   for (size_t i = 0; i < checked.size(); ++i) {
     JobOutcome outcome = RunJob(*checked[i], i + 1, checked.size());
     // The job's failureCount is reset per job; the run's summary covers all of them.
-    summary.failures += state_.failureCount.load(std::memory_order_relaxed);
+    summary.failures += progress_.failureCount.load(std::memory_order_relaxed);
     if (outcome == JobOutcome::kSkipped) ++summary.jobsSkipped;
     if (outcome == JobOutcome::kDone) ++summary.jobsRun;
     if (outcome == JobOutcome::kCancelled) {
@@ -103,7 +101,6 @@ RunSummary RunController::Run(const JobList& jobs) {
       return summary;
     }
   }
-  state_.runFlags = runFlags_;
   summary.result = CarryOutCompletion();
   view_.Close();
   return summary;
@@ -146,7 +143,10 @@ bool RunController::PrepareSide(JobSide& side) {
 }
 
 bool RunController::ConnectSide(JobSide& side) {
-  if (!side.remote) return true;
+  if (!side.remote) {
+    side.walker = std::make_unique<LocalSide>();
+    return true;
+  }
   const FtpLocation& location = *side.location;
   side.client = std::make_unique<FtpClient>();
   FtpConnectOptions options{location.server, location.PortNumber(), location.userName, location.password,
@@ -160,7 +160,7 @@ bool RunController::ConnectSide(JobSide& side) {
     if (reason.empty()) reason = ReplyText(side.client->lastReply());
     log_.Log(messages::kCouldNotConnect, location.server, messages::kAtPort,
              reason.empty() ? location.port : text::Concat(location.port, L" (", reason, L")"));
-    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+    progress_.AddFailure();
     return false;
   }
   // A relative directory is taken from where the login put us, once: every listing enters its folder,
@@ -171,25 +171,12 @@ bool RunController::ConnectSide(JobSide& side) {
     side.root = text::Concat(home, L"/", side.root);
   }
   while (side.root.find(L"//") != WideString::npos) side.root = text::ReplaceAll(side.root, L"//", L"/");
+  side.walker = std::make_unique<FtpSide>(*side.client);
   return true;
 }
 
-void RunController::UsePass(const PlannedPass& pass, const JobSide& source, const JobSide& destination) {
-  const JobSide& from = pass.reversed ? destination : source;
-  const JobSide& to = pass.reversed ? source : destination;
-  state_.runFlags = pass.runFlags;
-  state_.sourceRoot = from.root;
-  state_.targetRoot = to.root;
-  state_.sourceConnection = from.client.get();
-  state_.targetConnection = to.client.get();
-  state_.transferKind = from.remote && to.remote ? TransferKind::kFtpToFtp
-                        : from.remote             ? TransferKind::kFtpToLocal
-                        : to.remote               ? TransferKind::kLocalToFtp
-                                                  : TransferKind::kLocalToLocal;
-}
-
 RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t index, size_t count) {
-  state_.ResetForJob();
+  progress_.ResetForJob();
   view_.ShowStatus(L"Preparing...");
   view_.ShowMarquee(true);
   view_.ShowLocations(text::Concat(L"Source: ", pair.source), text::Concat(L"Destination: ", pair.destination));
@@ -197,86 +184,85 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   // Each FTP side gets a connection of its own for this job, even to the same server; the connections
   // close with the job, and nothing may point at them afterwards.
   JobSide sides[2];
+  struct ForgetConnections {
+    FtpClient** clients;
+    ~ForgetConnections() { clients[0] = clients[1] = nullptr; }
+  } forgetConnections{activeClients_};
+  if (!OpenSides(pair, sides) || !CheckSides(sides)) return JobOutcome::kSkipped;
+
+  std::vector<PlannedPass> passes = PlanPasses(index, count);
+  jobStartTick_ = GetTickCount64();
+  nextElapsedMark_ = 1000;
+  if (!CountJob(passes[0], sides)) return JobOutcome::kCancelled;
+  view_.ShowMarquee(false);
+  progress_.progressPermille = 0;
+  lastPermille_ = UINT32_MAX;
+  for (size_t i = 0; i < passes.size(); ++i) {
+    if (i > 0) {
+      progress_.StartPass();
+      view_.ShowProgress(0);
+    }
+    if (!Transfer(passes[i], sides)) return JobOutcome::kCancelled;
+  }
+  return JobOutcome::kDone;
+}
+
+bool RunController::OpenSides(const FolderPair& pair, JobSide (&sides)[2]) {
   sides[0].shown = &pair.source;
   sides[0].stored = &pair.sourceLocation;
   sides[1].shown = &pair.destination;
   sides[1].stored = &pair.destinationLocation;
-  struct ForgetConnections {
-    RunController& controller;
-    ~ForgetConnections() {
-      controller.activeClients_[0] = controller.activeClients_[1] = nullptr;
-      controller.state_.sourceConnection = controller.state_.targetConnection = nullptr;
-    }
-  } forgetConnections{*this};
-
   // Both sides are checked before anything is touched on either.
-  if (!PrepareSide(sides[0]) || !PrepareSide(sides[1])) return JobOutcome::kSkipped;
+  if (!PrepareSide(sides[0]) || !PrepareSide(sides[1])) return false;
   bool overlap = sides[0].remote != sides[1].remote ? false
                  : sides[0].remote ? RemoteFoldersOverlap(*sides[0].location, *sides[1].location)
                                    : LocalFoldersOverlap(sides[0].root, sides[1].root);
   if (overlap) {
     log_.Log(messages::kSourceAndDestinationOverlap, pair.source, messages::kOverlapJoin, pair.destination);
-    state_.failureCount.fetch_add(1, std::memory_order_relaxed);
-    return JobOutcome::kSkipped;
+    progress_.AddFailure();
+    return false;
   }
-  if (!ConnectSide(sides[0]) || !ConnectSide(sides[1])) return JobOutcome::kSkipped;
+  if (!ConnectSide(sides[0]) || !ConnectSide(sides[1])) return false;
   activeClients_[0] = sides[0].client.get();
   activeClients_[1] = sides[1].client.get();
+  return true;
+}
 
+bool RunController::CheckSides(const JobSide (&sides)[2]) {
   // What the first pass reads must be there; for a remote side, the server must be able to enter it.
   const JobSide& read = restoring_ ? sides[1] : sides[0];
   if (read.remote ? !read.client->ChangeDirectory(read.root) : !IsExistingFolder(read.root)) {
-    return SkipJob(restoring_ ? messages::kRestoringSourceNotFound : messages::kSourceDirectoryNotFound,
-                   text::Concat(*read.shown, RefusalOf(read.client.get())));
+    return Skip(restoring_ ? messages::kRestoringSourceNotFound : messages::kSourceDirectoryNotFound,
+                text::Concat(*read.shown, RefusalOf(read.client.get())));
   }
   const JobSide& written = restoring_ ? sides[0] : sides[1];
-  if (!written.remote && !CreateFolder(written.root)) {
-    return SkipJob(messages::kCouldNotCreateDestinationFolder, written.root);
-  }
+  if (!written.remote && !CreateFolder(written.root)) return Skip(messages::kCouldNotCreateDestinationFolder, written.root);
+  return true;
+}
 
-  std::vector<PlannedPass> passes = PlanPasses(index, count);
-  UsePass(passes[0], sides[0], sides[1]);
+bool RunController::CountJob(const PlannedPass& first, JobSide (&sides)[2]) {
+  JobSide& read = first.reversed ? sides[1] : sides[0];
   statusText_ = L"Enumerating files.";
   view_.ShowStatus(statusText_);
-  jobStartTick_ = GetTickCount64();
-  nextElapsedMark_ = 1000;
-  // The counting pass runs once, over what the first pass reads; later passes reuse its totals.
-  if (!RunWorker(CountingBody)) return JobOutcome::kCancelled;
-  view_.ShowMarquee(false);
+  // The counting pass runs once; later passes reuse its totals.
+  return RunWorker([&] { (void)RunCountingPass(*read.walker, read.root, skipAttributes_, progress_); });
+}
 
-  for (size_t i = 0; i < passes.size(); ++i) {
-    if (i == 0) {
-      state_.progressPermille = 0;
-      lastPermille_ = UINT32_MAX;
-    } else {
-      state_.bytesDone = 1;
-      state_.itemsDone = 1;
-      view_.ShowProgress(0);
-    }
-    statusText_ = passes[i].status;
-    view_.ShowStatus(statusText_);
-    UsePass(passes[i], sides[0], sides[1]);
-    if (!RunWorker(TransferBody)) return JobOutcome::kCancelled;
-  }
-  return JobOutcome::kDone;
+bool RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2]) {
+  JobSide& from = pass.reversed ? sides[1] : sides[0];
+  JobSide& to = pass.reversed ? sides[0] : sides[1];
+  PassContext context{*from.walker, *to.walker, from.root, to.root, pass.runFlags, skipAttributes_, copyBuffer_.get()};
+  statusText_ = pass.status;
+  view_.ShowStatus(statusText_);
+  return RunWorker([&] { RunTransferPass(context, progress_, log_); });
 }
 
 namespace {
-
-struct WorkerStart {
-  RunController* controller;
-  void (*body)(RunController&);
-};
 
 DWORD WINAPI WorkerEntry(void* parameter) {
-  auto* start = static_cast<WorkerStart*>(parameter);
-  start->body(*start->controller);
+  (*static_cast<const std::function<void()>*>(parameter))();
   return 0;
 }
-
-}  // namespace
-
-namespace {
 
 // How often progress and the elapsed time are looked at while nothing else happens.
 constexpr DWORD kRefreshMs = 20;
@@ -291,9 +277,8 @@ bool WaitForWorker(HANDLE worker, DWORD timeoutMs) {
 
 }  // namespace
 
-bool RunController::RunWorker(void (*body)(RunController&)) {
-  WorkerStart start{this, body};
-  UniqueKernelHandle worker(CreateThread(nullptr, 0, WorkerEntry, &start, 0, nullptr));
+bool RunController::RunWorker(const std::function<void()>& body) {
+  UniqueKernelHandle worker(CreateThread(nullptr, 0, WorkerEntry, const_cast<std::function<void()>*>(&body), 0, nullptr));
   // A thread that cannot be created counts as one that ended at once.
   bool cancelled = false;
   while (worker && !WaitForWorker(worker.get(), kRefreshMs)) {
@@ -304,12 +289,12 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
         break;
       }
     } else if (event == ProgressEvent::kPauseToggle) {
-      bool pausing = !state_.pause.IsPaused();
+      bool pausing = !progress_.pause.IsPaused();
       if (pausing) {
-        state_.pause.Pause();
+        progress_.pause.Pause();
         view_.ShowStatus(L"Paused. Press \"Resume\" to continue.");
       } else {
-        state_.pause.Resume();
+        progress_.pause.Resume();
         view_.ShowStatus(statusText_);
       }
       view_.ShowPaused(pausing);
@@ -319,7 +304,7 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
   }
 
   if (cancelled) {
-    state_.RequestCancel();  // also lets a paused worker go on to its cancellation point
+    progress_.RequestCancel();  // also lets a paused worker go on to its cancellation point
     // The view is pumped all along, so that the window never stops answering while the worker winds down.
     ULONGLONG graceEnd = GetTickCount64() + kGracePeriodMs;
     while (!WaitForWorker(worker.get(), kRefreshMs) && GetTickCount64() < graceEnd) (void)view_.NextEvent();
@@ -333,18 +318,13 @@ bool RunController::RunWorker(void (*body)(RunController&)) {
       }
     }
   }
-  return !cancelled && !state_.CancelRequested();
+  return !cancelled && !progress_.CancelRequested();
 }
 
 bool RunController::Skip(WideView prefix, WideView text) {
   log_.Log(prefix, text);
-  state_.failureCount.fetch_add(1, std::memory_order_relaxed);
+  progress_.AddFailure();
   return false;
-}
-
-RunController::JobOutcome RunController::SkipJob(WideView prefix, WideView text) {
-  (void)Skip(prefix, text);
-  return JobOutcome::kSkipped;
 }
 
 bool RunController::HandleCancel() {
@@ -353,13 +333,13 @@ bool RunController::HandleCancel() {
 }
 
 void RunController::RefreshWhileWaiting() {
-  uint32_t permille = state_.progressPermille.load(std::memory_order_relaxed);
+  uint32_t permille = progress_.progressPermille.load(std::memory_order_relaxed);
   if (permille != lastPermille_) {
     lastPermille_ = permille;
     view_.ShowProgress(permille);
     return;
   }
-  if (state_.pause.IsPaused()) return;
+  if (progress_.pause.IsPaused()) return;
   uint64_t elapsedMs = GetTickCount64() - jobStartTick_;
   if (elapsedMs < nextElapsedMark_) return;
   uint64_t seconds = elapsedMs / 1000;
@@ -382,13 +362,3 @@ RunResult RunController::CarryOutCompletion() {
     default: return RunResult::kFinishedAndClose;
   }
 }
-
-namespace {
-
-void CountingBody(RunController& controller) { controller.CountSource(); }
-void TransferBody(RunController& controller) { controller.TransferOnce(); }
-
-}  // namespace
-
-void RunController::CountSource() { RunCountingPass(state_); }
-void RunController::TransferOnce() { RunTransferPass(state_, log_); }

@@ -3,17 +3,18 @@
 // worker thread while the UI thread keeps the progress view alive, then the completion action.
 
 #include "engine/ErrorLog.h"
+#include "engine/RunProgress.h"
+#include "engine/Side.h"
 #include "ftp/FtpClient.h"
 #include "jobs/FtpLocation.h"
-#include "engine/RunState.h"
 #include "jobs/JobModel.h"
 #include "run/ProgressView.h"
 #include "run/SystemPower.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
-
 
 enum class RunResult : int {
   kNoJobList = 0,
@@ -37,21 +38,17 @@ struct RunSummary {
 
 class RunController {
  public:
-  RunController(RunState& state, ErrorLog& log, ProgressView& view, SystemPower& power, double osVersion)
-      : state_(state), log_(log), view_(view), power_(power), osVersion_(osVersion) {}
+  RunController(RunProgress& progress, ErrorLog& log, ProgressView& view, SystemPower& power, double osVersion)
+      : progress_(progress), log_(log), view_(view), power_(power), osVersion_(osVersion) {}
 
   // Where certificates of FTPS servers that the system does not trust are remembered; without it such
   // servers are refused.
   void SetCertificatePins(CertificatePins* pins) { pins_ = pins; }
 
-  // Resets the state for a new run and takes the options.
+  // Resets the progress for a new run and takes the options.
   void Prepare(const BackupOptions& options);
   // Runs every checked row in order.
   RunSummary Run(const JobList& jobs);
-
-  // The bodies of the worker threads.
-  void CountSource();
-  void TransferOnce();
 
  private:
   enum class JobOutcome { kDone, kSkipped, kCancelled };
@@ -62,6 +59,7 @@ class RunController {
     bool remote = false;
     std::optional<FtpLocation> location;
     std::unique_ptr<FtpClient> client;
+    std::unique_ptr<Side> walker;  // how the passes reach it
     WideString root;
   };
   // One transfer pass of a job, planned before any runs.
@@ -72,28 +70,36 @@ class RunController {
   };
 
   JobOutcome RunJob(const FolderPair& pair, size_t index, size_t count);
+  // Reads both sides, refuses overlapping ones and connects the remote ones; false when the job cannot run.
+  [[nodiscard]] bool OpenSides(const FolderPair& pair, JobSide (&sides)[2]);
+  // What the first pass reads must be there, and what it writes must be creatable.
+  [[nodiscard]] bool CheckSides(const JobSide (&sides)[2]);
   [[nodiscard]] std::vector<PlannedPass> PlanPasses(size_t index, size_t count) const;
   // Reads a side's text into a location and root; false (logged and counted) when it cannot be used.
   [[nodiscard]] bool PrepareSide(JobSide& side);
   // Connects a remote side and makes its root absolute; false (logged and counted) on failure.
   [[nodiscard]] bool ConnectSide(JobSide& side);
-  void UsePass(const PlannedPass& pass, const JobSide& source, const JobSide& destination);
-  // Logs why a job cannot run and counts it as a failure; false, or kSkipped, for the caller to return.
+  // The counting pass, over what the first pass reads; false when cancelled.
+  [[nodiscard]] bool CountJob(const PlannedPass& first, JobSide (&sides)[2]);
+  // One transfer pass on a worker; false when cancelled.
+  [[nodiscard]] bool Transfer(const PlannedPass& pass, JobSide (&sides)[2]);
+  // Logs why a job cannot run and counts it as a failure; false, for the caller to return.
   bool Skip(WideView prefix, WideView text);
-  JobOutcome SkipJob(WideView prefix, WideView text);
   // Runs body on a worker thread and waits for it; false when the run was cancelled meanwhile.
-  bool RunWorker(void (*body)(RunController&));
+  bool RunWorker(const std::function<void()>& body);
   [[nodiscard]] bool HandleCancel();
   void RefreshWhileWaiting();
   [[nodiscard]] RunResult CarryOutCompletion();
 
-  RunState& state_;
+  RunProgress& progress_;
   ErrorLog& log_;
   ProgressView& view_;
   SystemPower& power_;
   double osVersion_;
   bool restoring_ = false;
   uint32_t runFlags_ = 0;  // the run's own flags, as the user chose them
+  uint32_t skipAttributes_ = 0;
+  std::unique_ptr<unsigned char[]> copyBuffer_;
   uint32_t lastPermille_ = UINT32_MAX;
   CertificatePins* pins_ = nullptr;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop

@@ -1,6 +1,5 @@
 #include "run/UnattendedRun.h"
 
-#include "app/Application.h"
 #include "base/FileSystem.h"
 #include "jobs/SettingsFile.h"
 #include "run/IniCertificatePins.h"
@@ -39,8 +38,8 @@ SettingsFileState CheckSettingsFile(WideView path) {
   return IsUsableStore(probe) ? SettingsFileState::kUsable : SettingsFileState::kCannotBeRead;
 }
 
-int EndOnSettingsFile(Application& app, SettingsFileState state, WideView path) {
-  app.errorLog().Log(state == SettingsFileState::kNotFound ? messages::kSettingsFileNotFound
+int EndOnSettingsFile(ErrorLog& log, SettingsFileState state, WideView path) {
+  log.Log(state == SettingsFileState::kNotFound ? messages::kSettingsFileNotFound
                                                            : messages::kSettingsFileCannotBeRead,
                      path);
   return kExitFailures;
@@ -54,34 +53,33 @@ int ExitCodeOf(const RunSummary& summary) {
   return kExitSuccess;
 }
 
-int RunUnattended(Application& app) {
+int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& request) {
+  ErrorLog& log = environment.errorLog;
   // A named file that was missing when the command line was read stays the error even if something has
   // appeared under its name since; only the reason logged follows what a lookup says now.
-  if (!app.missingSettingsFile().empty()) {
-    const WideString& missing = app.missingSettingsFile();
+  if (!request.missingSettingsFile.empty()) {
+    const WideString& missing = request.missingSettingsFile;
     SettingsFileState state = LookUpSettingsFile(missing);
-    return EndOnSettingsFile(app, state == SettingsFileState::kUsable ? SettingsFileState::kNotFound : state, missing);
+    return EndOnSettingsFile(log, state == SettingsFileState::kUsable ? SettingsFileState::kNotFound : state, missing);
   }
-  const WideString& settingsFile =
-      app.settingsFileToLoad().empty() ? app.paths().defaultSettingsPath : app.settingsFileToLoad();
+  const WideString& settingsFile = request.settingsFile;
   SettingsFileState state = CheckSettingsFile(settingsFile);
-  if (state != SettingsFileState::kUsable) return EndOnSettingsFile(app, state, settingsFile);
+  if (state != SettingsFileState::kUsable) return EndOnSettingsFile(log, state, settingsFile);
 
   JobList jobs;
   BackupOptions options;
-  JobStatus status;
-  LoadJob(app.jobIni(), settingsFile, jobs, options, status);
+  LoadJob(environment.jobIni, settingsFile, jobs, options);
   // The file may have changed since it was checked; the job store then must not save what it holds over it.
-  if (!IsUsableStore(app.jobIni())) {
-    app.jobIni().SetAutoSave(false);
-    return EndOnSettingsFile(app, SettingsFileState::kCannotBeRead, settingsFile);
+  if (!IsUsableStore(environment.jobIni)) {
+    environment.jobIni.SetAutoSave(false);
+    return EndOnSettingsFile(log, SettingsFileState::kCannotBeRead, settingsFile);
   }
 
   // Until the progress window exists, Passive runs show nothing either.
   HiddenProgressView view;
   WindowsPower power;
-  RunController controller(app.runState(), app.errorLog(), view, power, app.osVersion());
-  IniCertificatePins pins(app.appIni());
+  RunController controller(environment.progress, log, view, power, environment.osVersion);
+  IniCertificatePins pins(environment.appIni);
   controller.SetCertificatePins(&pins);
   controller.Prepare(options);
   return ExitCodeOf(controller.Run(jobs));

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "run/RunController.h"
-
-class Application;
+#include "run/RunEnvironment.h"
 
 namespace messages {
 
@@ -21,8 +20,14 @@ enum UnattendedExitCode : int {
 
 [[nodiscard]] int ExitCodeOf(const RunSummary& summary);
 
-// Backs up every checked pair of the settings file without asking anything (Passive and Quiet run modes):
-// the last one named on the command line, or the user's own when none is named. A settings file that is
-// missing, cannot be read or has no "Folders" section ends the run with kExitFailures and a log entry,
-// before anything is run and without the file being created or rewritten. Returns the process exit code.
-int RunUnattended(Application& app);
+struct UnattendedRequest {
+  WideString settingsFile;  // the last one named on the command line, or the user's own when none is named
+  // The last one named when it named no existing file: the run ends on it rather than run another file.
+  WideString missingSettingsFile;
+};
+
+// Backs up every checked pair of the settings file without asking anything (Passive and Quiet run modes).
+// A settings file that is missing, cannot be read or has no "Folders" section ends the run with
+// kExitFailures and a log entry, before anything is run and without the file being created or rewritten.
+// Returns the process exit code.
+int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& request);

@@ -1,8 +1,6 @@
 #include "schedule/Monitor.h"
 
-#include "app/Application.h"
-
-int RunScheduledBackupsMonitor(Application&) {
+int RunScheduledBackupsMonitor(const AppPaths&, const RunEnvironment&) {
   // Schedules are not built yet: the monitor has nothing to watch and ends at once.
   return 0;
 }

@@ -1,7 +1,5 @@
 #include "setup/Uninstall.h"
 
-#include "app/Application.h"
-
-void RunUninstaller(Application&) {
+void RunUninstaller(const AppPaths&, IniFile&) {
   // Installation is not built yet, so there is nothing to remove.
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-class Application;
+#include "base/AppPaths.h"
+#include "ini/IniFile.h"
 
 // Removes the installation (files, shortcuts, uninstall entry, file association, logon task).
-void RunUninstaller(Application& app);
+void RunUninstaller(const AppPaths& paths, IniFile& appIni);

@@ -1,8 +1,6 @@
 #include "update/UpdateCheck.h"
 
-#include "app/Application.h"
-
-UpdateOutcome RunUpdateCheck(Application&, UiMode) {
+UpdateOutcome RunUpdateCheck(const AppPaths&, UiMode) {
   // The download and replacement of the executable are not built yet: nothing is ever installed.
   return UpdateOutcome::kNothingInstalled;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "app/CommandLine.h"
-
-class Application;
+#include "base/AppPaths.h"
+#include "run/RunEnvironment.h"
 
 enum class UpdateOutcome {
   kNothingInstalled,
@@ -10,4 +9,4 @@ enum class UpdateOutcome {
 };
 
 // Looks for a newer version, and with the user's consent (or silently outside Normal mode) installs it.
-UpdateOutcome RunUpdateCheck(Application& app, UiMode uiMode);
+UpdateOutcome RunUpdateCheck(const AppPaths& paths, UiMode uiMode);

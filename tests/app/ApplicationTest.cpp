@@ -1,4 +1,4 @@
-#include "app/AppPaths.h"
+#include "base/AppPaths.h"
 #include "app/Application.h"
 #include "app/ConsoleUser.h"
 #include "app/OsVersion.h"

@@ -1,4 +1,5 @@
-#include "engine/CountingPass.h"
+#include "engine/LocalSide.h"
+#include "engine/TransferPass.h"
 
 #include "TestSupport.h"
 
@@ -10,15 +11,12 @@ namespace {
 
 class CountingPassTest : public ::testing::Test {
  protected:
-  bool Count(uint32_t skipAttributes = 0) {
-    state.sourceRoot = source;
-    state.skipAttributes = skipAttributes;
-    return RunCountingPass(state);
-  }
+  bool Count(uint32_t skipAttributes = 0) { return RunCountingPass(side, source, skipAttributes, state); }
 
   TempFolder root;
   WideString source = root / L"source";
-  RunState state;
+  LocalSide side;
+  RunProgress state;
 };
 
 TEST_F(CountingPassTest, EmptyFolderCountsOneAndOne) {
@@ -95,15 +93,14 @@ TEST_F(CountingPassTest, RunResetsKeepTheirPromises) {
   state.totalItems = 9;
   state.failureCount = 3;
   state.RequestCancel();
-  state.runFlags = kRunStrict;
   state.ResetForJob();
   EXPECT_EQ(state.totalItems, 1u);
   EXPECT_EQ(state.failureCount, 0u);
   EXPECT_TRUE(state.CancelRequested());  // a job reset leaves the cancel request
-  EXPECT_EQ(state.runFlags, static_cast<uint32_t>(kRunStrict));
+  state.pause.Pause();
   state.ResetForRun();
   EXPECT_FALSE(state.CancelRequested());
-  EXPECT_EQ(state.runFlags, 0u);
+  EXPECT_FALSE(state.pause.IsPaused());
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-#include "engine/LocalPass.h"
+#include "engine/TransferPass.h"
 
 #include "base/FileSystem.h"
-#include "engine/CountingPass.h"
+#include "engine/LocalSide.h"
+#include "engine/PassRules.h"
 #include "ini/IniFile.h"
 
 #include "TestSupport.h"
@@ -22,12 +23,12 @@ class LocalPassTest : public ::testing::Test {
   // One pass from source to target with the given flags, counted first as a run does.
   void Pass(uint32_t runFlags, uint32_t skipAttributes = 0) {
     state.ResetForJob();
-    state.runFlags = runFlags;
-    state.skipAttributes = skipAttributes;
-    state.sourceRoot = source;
-    state.targetRoot = target;
-    RunCountingPass(state);
-    RunTransferPass(state, log);
+    (void)RunCountingPass(sourceSide, source, skipAttributes, state);
+    RunTransferPass(Context(runFlags, skipAttributes), state, log);
+  }
+
+  PassContext Context(uint32_t runFlags = kRunCommon, uint32_t skipAttributes = 0) {
+    return PassContext{sourceSide, targetSide, source, target, runFlags, skipAttributes, buffer.get()};
   }
 
   std::vector<WideString> LogMessages() { return ReadLogMessages(log.path()); }
@@ -42,7 +43,10 @@ class LocalPassTest : public ::testing::Test {
   WideString source = root / L"source";
   WideString target = root / L"target";
   ErrorLog log{root / L"log.txt"};
-  RunState state;
+  LocalSide sourceSide;
+  LocalSide targetSide;
+  std::unique_ptr<unsigned char[]> buffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
+  RunProgress state;
 };
 
 TEST_F(LocalPassTest, CopiesTreeWithTimesAndAttributes) {
@@ -214,16 +218,13 @@ TEST_F(LocalPassTest, ASourceThatChangesWhileCopiedGivesNoTornCopy) {
     ASSERT_TRUE(WriteTestFile(target + L"\\changes.bin", "previous backup"));
     DeleteFileW(log.path().c_str());
     state.ResetForJob();
-    state.runFlags = kRunCommon;
-    state.sourceRoot = source;
-    state.targetRoot = target;
-    RunCountingPass(state);
+    (void)RunCountingPass(sourceSide, source, 0, state);
     bool changedMidway = false;
     std::thread writer([&] {
       if (!WaitUntil([&] { return state.bytesDone.load() > 1; })) return;
       changedMidway = ResizeAsLinuxProgram(unixSource, change.newLength) && state.bytesDone.load() < kSize;
     });
-    RunTransferPass(state, log);
+    RunTransferPass(Context(), state, log);
     writer.join();
     if (!changedMidway) GTEST_SKIP() << "the copy finished before the file changed; nothing was shown";
     if (change.fails) {
@@ -261,9 +262,7 @@ TEST_F(LocalPassTest, NewFilesAppearUnderTheirNameOnlyWhenComplete) {
   // While a new file is being written, its own name stays free; only the partial name is taken.
   ASSERT_TRUE(WriteTestFile(source + L"\\new.bin", std::string(96 << 20, 'n')));
   state.ResetForJob();
-  state.sourceRoot = source;
-  state.targetRoot = target;
-  RunCountingPass(state);
+  (void)RunCountingPass(sourceSide, source, 0, state);
   bool seenUnderOwnName = false, seenPartial = false;
   std::thread watcher([&] {
     (void)WaitUntil([&] {
@@ -274,7 +273,7 @@ TEST_F(LocalPassTest, NewFilesAppearUnderTheirNameOnlyWhenComplete) {
       return false;
     });
   });
-  RunTransferPass(state, log);
+  RunTransferPass(Context(), state, log);
   watcher.join();
   EXPECT_FALSE(seenUnderOwnName);
   EXPECT_TRUE(seenPartial);
@@ -285,14 +284,12 @@ TEST_F(LocalPassTest, CancelInTheMiddleOfALargeFileKeepsThePreviousTarget) {
   ASSERT_TRUE(WriteTestFile(source + L"\\large.bin", std::string(96 << 20, 'L')));
   ASSERT_TRUE(WriteTestFile(target + L"\\large.bin", "previous backup"));
   state.ResetForJob();
-  state.sourceRoot = source;
-  state.targetRoot = target;
-  RunCountingPass(state);
+  (void)RunCountingPass(sourceSide, source, 0, state);
   std::thread watcher([this] {
     (void)WaitUntil([this] { return state.bytesDone.load() > 1; });
     state.RequestCancel();
   });
-  RunTransferPass(state, log);
+  RunTransferPass(Context(), state, log);
   watcher.join();
   EXPECT_GT(state.bytesDone.load(), 1u);
   EXPECT_LT(state.bytesDone.load(), state.totalBytes.load());
@@ -304,10 +301,8 @@ TEST_F(LocalPassTest, CancelInTheMiddleOfALargeFileKeepsThePreviousTarget) {
 TEST_F(LocalPassTest, PauseHoldsTheWorkerAtItsNextCheckpoint) {
   ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
   state.ResetForJob();
-  state.sourceRoot = source;
-  state.targetRoot = target;
   state.pause.Pause();
-  std::thread worker([this] { RunTransferPass(state, log); });
+  std::thread worker([this] { RunTransferPass(Context(), state, log); });
   EXPECT_TRUE(WaitUntil([this] { return state.pause.IsHolding(); }));
   EXPECT_FALSE(Exists(target + L"\\a.txt"));
   state.pause.Resume();
@@ -346,11 +341,8 @@ TEST_F(LocalPassTest, DeletionPassRemovesWhatTheOtherSideLacks) {
   ASSERT_TRUE(WriteTestFile(target + L"\\stray.sys", FileContent("s", FILE_ATTRIBUTE_SYSTEM)));
   ASSERT_TRUE(WriteTestFile(target + L"\\oldfolder\\deep\\file.txt", "o"));
   state.ResetForJob();
-  state.runFlags = kRunStrict;
-  state.skipAttributes = 4;  // skip system files
-  state.sourceRoot = target;
-  state.targetRoot = source;
-  RunTransferPass(state, log);
+  // skip system files
+  RunTransferPass(PassContext{targetSide, sourceSide, target, source, kRunStrict, 4, buffer.get()}, state, log);
   EXPECT_TRUE(Exists(target + L"\\keep.txt"));
   EXPECT_EQ(ReadTestFile(target + L"\\system.sys"), "old copy");
   for (const wchar_t* gone : {L"\\extra.txt", L"\\hidden.txt", L"\\readonly.txt", L"\\stray.sys", L"\\oldfolder"}) {
@@ -367,10 +359,7 @@ TEST_F(LocalPassTest, DeletionThatFailsIsLoggedAndCounted) {
   HeldOpenFile held(target + L"\\in-use.txt");
   ASSERT_TRUE(held.held());
   state.ResetForJob();
-  state.runFlags = kRunStrict;
-  state.sourceRoot = target;
-  state.targetRoot = source;
-  RunTransferPass(state, log);
+  RunTransferPass(PassContext{targetSide, sourceSide, target, source, kRunStrict, 0, buffer.get()}, state, log);
   held.Release();
   EXPECT_TRUE(Exists(target + L"\\in-use.txt"));
   EXPECT_EQ(state.failureCount, 1u);

@@ -74,10 +74,9 @@ TEST(MalformedInput, SettingsFilesLoadAndSaveWithoutCrashing) {
     IniFile jobIni;
     JobList jobs;
     BackupOptions options;
-    JobStatus status;
-    LoadJob(jobIni, path, jobs, options, status);
+    LoadJob(jobIni, path, jobs, options);
     EXPECT_LE(options.skipAttributes, 6u);
-    (void)SaveJob(jobIni, path, jobs, options, status);
+    (void)SaveJob(jobIni, path, jobs, options);
     (void)InspectSettingsFile(path);
   }
 }

@@ -16,7 +16,7 @@ class SettingsFileTest : public ::testing::Test {
  protected:
   uint32_t Load(const WideString& path, std::string_view bytes) {
     EXPECT_TRUE(WriteTestFile(path, bytes));
-    return LoadJob(jobIni, path, jobs, options, status);
+    return LoadJob(jobIni, path, jobs, options);
   }
 
   TempFolder root;
@@ -24,7 +24,6 @@ class SettingsFileTest : public ::testing::Test {
   IniFile jobIni;
   JobList jobs;
   BackupOptions options;
-  JobStatus status;
 };
 
 TEST_F(SettingsFileTest, FlagSelectsModeAndUpdateMethod) {
@@ -69,7 +68,7 @@ TEST_F(SettingsFileTest, UncheckedPairRoundTripsUnderItsRowNumber) {
   EXPECT_EQ(jobs[0].destination, L"D:\\Backup");
   EXPECT_EQ(jobs[0].itemId, L"5");
   EXPECT_FALSE(jobs[0].checked);
-  EXPECT_EQ(SaveJob(jobIni, path, jobs, options, status), 1u);
+  EXPECT_EQ(SaveJob(jobIni, path, jobs, options), 1u);
   EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\nFlag=16\r\nSkipAttributes=6\r\n"
                                           L"[Folders]\r\n0=E:\\Data<|>0D:\\Backup\r\n"));
 }
@@ -85,7 +84,7 @@ TEST_F(SettingsFileTest, PrefixOneMeansCheckedAndIsDropped) {
   EXPECT_EQ(jobs[2].source, L"C:\\only");  // no separator: the same text on both sides
   EXPECT_EQ(jobs[2].destination, L"C:\\only");
   EXPECT_EQ(jobs[3].destination, L"D:\\q");  // only the first two parts count
-  SaveJob(jobIni, path, jobs, options, status);
+  SaveJob(jobIni, path, jobs, options);
   IniFile saved(path);
   EXPECT_STREQ(saved.GetString(L"Folders", L"0", L""), L"C:\\a<|>D:\\b");
 }
@@ -95,19 +94,17 @@ TEST_F(SettingsFileTest, RowsWithAnEmptySideAreSkippedWithoutReusingNumbers) {
   jobs.Add({L"C:\\half", L"", L"", L"", L"", true});
   jobs.Add({L"C:\\three", L"D:\\three", L"", L"", L"", false});
   BackupOptions strict{BackupMode::kStrict, true, 2};
-  EXPECT_EQ(SaveJob(jobIni, path, jobs, strict, status), 2u);
+  EXPECT_EQ(SaveJob(jobIni, path, jobs, strict), 2u);
   EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\nFlag=17\r\nSkipAttributes=2\r\n"
                                           L"[Folders]\r\n0=C:\\one<|>D:\\one\r\n2=C:\\three<|>0D:\\three\r\n"));
-  EXPECT_EQ(status.text, L"Loaded: job.brlk");
-  EXPECT_EQ(status.tooltip, path);
   JobList none;
-  EXPECT_EQ(SaveJob(jobIni, path, none, strict, status), 0u);  // nothing written counts as 0
+  EXPECT_EQ(SaveJob(jobIni, path, none, strict), 0u);  // nothing written counts as 0
 }
 
 TEST_F(SettingsFileTest, UnknownLinesAndSectionsAreKept) {
   Load(path, "[Custom]\r\nmine=1\r\n[Settings]\r\nversion=1\r\nColour=blue\r\n[Folders]\r\n0=C:\\a<|>D:\\b\r\n"
              "[After]\r\nx=y\r\n");
-  EXPECT_EQ(SaveJob(jobIni, path, jobs, options, status), 1u);
+  EXPECT_EQ(SaveJob(jobIni, path, jobs, options), 1u);
   IniFile saved(path);
   EXPECT_STREQ(saved.GetString(L"Custom", L"mine", L""), L"1");
   EXPECT_STREQ(saved.GetString(L"Settings", L"Colour", L""), L"blue");
@@ -120,18 +117,16 @@ TEST_F(SettingsFileTest, LoadingASecondFileWritesTheFirstOneBack) {
   WideString second = root / L"second.brlk";
   Load(path, "[Settings]\r\nversion=1\r\n[Folders]\r\n\r\n0=C:\\a<|>D:\\b\r\n");
   ASSERT_TRUE(WriteTestFile(second, "[Settings]\r\nversion=1\r\n"));
-  LoadJob(jobIni, second, jobs, options, status);
+  LoadJob(jobIni, second, jobs, options);
   EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=C:\\a<|>D:\\b\r\n"));
   EXPECT_TRUE(jobs.empty());
-  EXPECT_EQ(status.text, L"Loaded: second.brlk");
 }
 
 TEST_F(SettingsFileTest, MissingFileLoadsAsEmptyJobWithDefaults) {
-  uint32_t flag = LoadJob(jobIni, root / L"none.brlk", jobs, options, status);
+  uint32_t flag = LoadJob(jobIni, root / L"none.brlk", jobs, options);
   EXPECT_EQ(flag, 16u);
   EXPECT_TRUE(jobs.empty());
   EXPECT_EQ(options.skipAttributes, 6u);
-  EXPECT_EQ(status.text, L"Loaded: none.brlk");
 }
 
 TEST_F(SettingsFileTest, FtpSidesAreStoredEncipheredAndShownAsDisplayForm) {
@@ -139,12 +134,12 @@ TEST_F(SettingsFileTest, FtpSidesAreStoredEncipheredAndShownAsDisplayForm) {
   auto stored = MakeStoredForm(location);
   ASSERT_TRUE(stored);
   jobs.Add({L"ftp://backupsrv/backups/my_backup", L"D:\\Local", L"", *stored, L"", true});
-  ASSERT_EQ(SaveJob(jobIni, path, jobs, options, status), 1u);
+  ASSERT_EQ(SaveJob(jobIni, path, jobs, options), 1u);
   IniFile saved(path);
   EXPECT_EQ(WideString(saved.GetString(L"Folders", L"0", L"")), *stored + L"<|>D:\\Local");
   EXPECT_EQ(WideString(saved.GetString(L"Folders", L"0", L"")).find(L"alice"), WideString::npos);
 
-  LoadJob(jobIni, path, jobs, options, status);
+  LoadJob(jobIni, path, jobs, options);
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].source, L"ftp://backupsrv/backups/my_backup");
   EXPECT_EQ(jobs[0].sourceLocation, *stored);
@@ -155,7 +150,7 @@ TEST_F(SettingsFileTest, UndecipherableFtpTextSurvivesLoadAndSave) {
   Load(path, "[Settings]\r\nversion=1\r\n[Folders]\r\n0=FTP:00112233445566778899AABBCCDDEEFF<|>D:\\x\r\n");
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0].source, L"FTP:00112233445566778899AABBCCDDEEFF");
-  EXPECT_EQ(SaveJob(jobIni, path, jobs, options, status), 1u);
+  EXPECT_EQ(SaveJob(jobIni, path, jobs, options), 1u);
   IniFile saved(path);
   EXPECT_STREQ(saved.GetString(L"Folders", L"0", L""), L"FTP:00112233445566778899AABBCCDDEEFF<|>D:\\x");
 }
@@ -289,14 +284,14 @@ TEST_F(SettingsFileTest, FilesThatGaveNoFullTextAreNeverRewritten) {
       store.SetAutoSave(true);
       store.Load(path);
       EXPECT_TRUE(store.writeBackRefused()) << c.name;
-      LoadJob(store, path, jobs, options, status);
+      LoadJob(store, path, jobs, options);
       EXPECT_EQ(jobs.size(), c.pairs) << c.name;
       UpgradeSettings(store);
       EXPECT_EQ(InspectSettingsFile(path), c.inspected) << c.name;
       EXPECT_TRUE(ReadTestFile(path) == c.bytes) << c.name;
-      LoadJob(store, second, jobs, options, status);
+      LoadJob(store, second, jobs, options);
       EXPECT_TRUE(ReadTestFile(path) == c.bytes) << c.name;
-      LoadJob(store, path, jobs, options, status);
+      LoadJob(store, path, jobs, options);
     }
     EXPECT_TRUE(ReadTestFile(path) == c.bytes) << c.name;
   }
@@ -312,7 +307,7 @@ TEST_F(SettingsFileTest, AFileHeldOpenWhileLoadingIsNeverRewritten) {
     store.SetAutoSave(true);
     HeldOpenFile held(path);
     ASSERT_TRUE(held.held());
-    LoadJob(store, path, jobs, options, status);
+    LoadJob(store, path, jobs, options);
     EXPECT_TRUE(store.loadFailedOnExistingFile());
     EXPECT_TRUE(jobs.empty());
     EXPECT_EQ(InspectSettingsFile(path), -1);
@@ -320,19 +315,14 @@ TEST_F(SettingsFileTest, AFileHeldOpenWhileLoadingIsNeverRewritten) {
     // Readable again, but what the store holds is not what the file holds.
     UpgradeSettings(store);
     EXPECT_EQ(ReadTestFile(path), bytes);
-    LoadJob(store, second, jobs, options, status);
+    LoadJob(store, second, jobs, options);
     EXPECT_EQ(ReadTestFile(path), bytes);
-    LoadJob(store, path, jobs, options, status);
+    LoadJob(store, path, jobs, options);
     EXPECT_FALSE(store.writeBackRefused());
   }
   // Read in full at last, the file is upgraded.
   EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Folders]\r\n0=E:\\A<|>D:\\B\r\n[Settings]\r\nversion=1\r\n"));
 }
 
-TEST(StatusFileName, TakesTheLastComponent) {
-  EXPECT_EQ(StatusFileName(L"C:\\Jobs\\daily.brlk"), L"daily.brlk");
-  EXPECT_EQ(StatusFileName(L"daily.brlk"), L"daily.brlk");
-  EXPECT_EQ(StatusFileName(L"C:"), L"");
-}
 
 }  // namespace

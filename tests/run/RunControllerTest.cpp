@@ -42,7 +42,7 @@ class RunControllerTest : public ::testing::Test {
   WideString source = root / L"source";
   WideString destination = root / L"destination";
   ErrorLog log{root / L"log.txt"};
-  RunState state;
+  RunProgress state;
   RecordingView view;
   RecordingPower power;
   JobList jobs;

@@ -1,40 +1,16 @@
 #pragma once
-// The state of one backup run as the engine's passes see it. The run controller owns it for the whole
-// process (one run at a time) and resets it per run and per job.
+// What the UI thread reads of a run while a worker thread works: the counters behind the progress bar,
+// the failure count, the cancel request and the pause gate. Everything here is shared between the two
+// threads, so everything is atomic; what only the worker touches lives in its pass context instead.
 //
-// A worker thread writes the counters while the UI thread reads them, and the UI thread sets the cancel
-// flag that workers poll; relaxed atomics make that sharing well defined at the cost of plain loads and
-// stores.
+// Relaxed atomics make the sharing well defined at the cost of plain loads and stores.
 
 #include "base/UniqueHandle.h"
-#include "base/WideString.h"
 
 #include <windows.h>
 
 #include <atomic>
-
-class FtpClient;
 #include <cstdint>
-#include <memory>
-
-// The run's mode bits, with the update method.
-enum RunFlags : uint32_t {
-  kRunCommon = 0,
-  kRunStrict = 0x01,
-  kRunRestore = 0x02,
-  kRunSync = 0x04,
-  kRunUpdateMethod = 0x10,
-};
-
-// The direction of a pass.
-enum class TransferKind : uint32_t {
-  kLocalToLocal = 0,
-  kLocalToFtp = 1,
-  kFtpToLocal = 2,
-  kFtpToFtp = 4,
-};
-
-inline constexpr size_t kCopyBufferSize = 0x200000;
 
 // Pausing holds the worker at its next cancellation point (between entries and between chunks). A worker
 // suspended at an arbitrary instruction may hold the heap lock and freeze the UI thread with it.
@@ -66,7 +42,8 @@ class PauseGate {
   UniqueKernelHandle running_;
 };
 
-struct RunState {
+struct RunProgress {
+  // Totals start at 1, so that an empty tree never divides by zero.
   std::atomic<uint64_t> totalBytes{1};
   std::atomic<uint64_t> bytesDone{1};
   std::atomic<uint64_t> totalItems{1};
@@ -74,20 +51,6 @@ struct RunState {
   std::atomic<uint64_t> failureCount{0};
   std::atomic<uint32_t> cancelRequested{0};
   std::atomic<uint32_t> progressPermille{0};
-
-  uint32_t runFlags = 0;
-  uint32_t skipAttributes = 0;  // files with any of these attributes are left out (2 hidden, 4 system)
-  TransferKind transferKind = TransferKind::kLocalToLocal;
-
-  WideString sourceRoot;
-  WideString targetRoot;
-  // The FTP connections of the current pass; null for local sides. The run controller owns them.
-  FtpClient* sourceConnection = nullptr;
-  FtpClient* targetConnection = nullptr;
-
-  // Allocated before the first run and kept for the process.
-  std::unique_ptr<unsigned char[]> copyBuffer;
-
   PauseGate pause;
 
   [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(std::memory_order_relaxed) != 0; }
@@ -110,9 +73,15 @@ struct RunState {
     bytesDone.fetch_add(bytes, std::memory_order_relaxed);
     UpdateProgress();
   }
+  void AddFailure() { failureCount.fetch_add(1, std::memory_order_relaxed); }
+  // Before each transfer pass: the totals of the counting pass stay.
+  void StartPass() {
+    bytesDone = 1;
+    itemsDone = 1;
+  }
 
-  // At the top of every job.
+  // At the top of every job; a cancel request stays.
   void ResetForJob();
-  // Before the options of a new run are filled in.
+  // Before a new run starts.
   void ResetForRun();
 };

@@ -7,7 +7,11 @@
 #include "base/DirectoryIterator.h"
 #include "base/FileSystem.h"
 #include "engine/ForceDelete.h"
-#include "engine/LocalPass.h"
+#include "engine/FtpSide.h"
+#include "engine/LocalSide.h"
+#include "engine/PartialCopy.h"
+#include "engine/PassRules.h"
+#include "engine/TransferPass.h"
 #include "ftp/FtpClient.h"
 #include "ini/IniFile.h"
 #include "jobs/FtpLocation.h"
@@ -34,7 +38,7 @@ std::pair<WideString, WideString> SideAs(WideView user, uint16_t port, WideView 
   return {stored, DisplayForm(stored, true).value_or(L"")};
 }
 
-class FtpPassTest : public ::testing::Test {
+class FtpRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
     server = FtpTestServer::Read();
@@ -76,13 +80,13 @@ class FtpPassTest : public ::testing::Test {
   WideString remote;  // the test's folder on the server, through drive Z:
   TempFolder root;
   ErrorLog log{root / L"log.txt"};
-  RunState state;
+  RunProgress state;
   RecordingView view;
   RecordingPower power;
   JobList jobs;
 };
 
-TEST_F(FtpPassTest, UploadsATreeAndSkipsItWithTheUpdateMethod) {
+TEST_F(FtpRunTest, UploadsATreeAndSkipsItWithTheUpdateMethod) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("alpha", 0, kOld)));
   ASSERT_TRUE(WriteTestFile(source + L"\\deep\\er\\file with  blanks.txt", "bravo"));
@@ -105,7 +109,7 @@ TEST_F(FtpPassTest, UploadsATreeAndSkipsItWithTheUpdateMethod) {
   EXPECT_EQ(ReadTestFile(remote + L"\\backup\\a.txt"), "alpha");
 }
 
-TEST_F(FtpPassTest, UploadsCarryTheSourceTimeAndNearNamesakesStayApart) {
+TEST_F(FtpRunTest, UploadsCarryTheSourceTimeAndNearNamesakesStayApart) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\a b c.txt", FileContent("spaced", 0, kOld)));
   ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\a  b c.txt", "near namesake"));
@@ -120,7 +124,7 @@ TEST_F(FtpPassTest, UploadsCarryTheSourceTimeAndNearNamesakesStayApart) {
   EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &kOld), 0);
 }
 
-TEST_F(FtpPassTest, RestoreAndSyncWithAServerFolder) {
+TEST_F(FtpRunTest, RestoreAndSyncWithAServerFolder) {
   WideString local = root / L"local";
   ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\saved.txt", FileContent("from the server", 0, kOld)));
   ASSERT_TRUE(MakeTestFolder(local));
@@ -137,24 +141,22 @@ TEST_F(FtpPassTest, RestoreAndSyncWithAServerFolder) {
   EXPECT_EQ(ReadTestFile(local + L"\\saved.txt"), "from the server");
 }
 
-TEST_F(FtpPassTest, ALostConnectionDeletesNothing) {
+TEST_F(FtpRunTest, ALostConnectionDeletesNothing) {
   // The deletion pass of a Strict job to a server walks the local side against the server; here the
   // connection is gone before it starts.
   WideString local = root / L"backup";
   ASSERT_TRUE(WriteTestFile(local + L"\\precious.txt", "p"));
   FtpClient gone;  // never connected
+  LocalSide backup;
+  ::FtpSide remoteSide(gone);
+  std::vector<unsigned char> buffer(kCopyBufferSize);
   state.ResetForJob();
-  state.runFlags = kRunStrict;
-  state.sourceRoot = local;
-  state.targetRoot = L"/" + name;
-  state.targetConnection = &gone;
-  state.transferKind = TransferKind::kLocalToFtp;
-  RunTransferPass(state, log);
+  RunTransferPass(PassContext{backup, remoteSide, local, L"/" + name, kRunStrict, 0, buffer.data()}, state, log);
   EXPECT_EQ(ReadTestFile(local + L"\\precious.txt"), "p");
   EXPECT_EQ(state.failureCount, 1u);
 }
 
-TEST_F(FtpPassTest, DownloadsWithTheRemoteTimes) {
+TEST_F(FtpRunTest, DownloadsWithTheRemoteTimes) {
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\one.txt", FileContent("one", 0, kOld)));
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\sub\\two.txt", "two"));
   auto source = FtpSide(L"/" + name + L"/data");
@@ -169,7 +171,7 @@ TEST_F(FtpPassTest, DownloadsWithTheRemoteTimes) {
   EXPECT_EQ(state.totalItems, 4u);  // two files and one folder, plus one
 }
 
-TEST_F(FtpPassTest, TwoSidesOnOneServerThatOverlapAreRefused) {
+TEST_F(FtpRunTest, TwoSidesOnOneServerThatOverlapAreRefused) {
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\a.txt", "a"));
   auto parent = FtpSide(L"/" + name + L"/data");
   auto inside = FtpSide(L"/" + name + L"/DATA/backup/");
@@ -188,7 +190,7 @@ TEST_F(FtpPassTest, TwoSidesOnOneServerThatOverlapAreRefused) {
   EXPECT_FALSE(Exists(remote + L"\\data\\backup"));
 }
 
-TEST_F(FtpPassTest, StrictDeletesWhatTheSourceLacksOnTheServer) {
+TEST_F(FtpRunTest, StrictDeletesWhatTheSourceLacksOnTheServer) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\keep.txt", "k"));
   ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\extra.txt", "x"));
@@ -206,7 +208,7 @@ TEST_F(FtpPassTest, StrictDeletesWhatTheSourceLacksOnTheServer) {
   EXPECT_TRUE(LogMessages().empty());
 }
 
-TEST_F(FtpPassTest, AFolderTheServerWillNotListIsAFailureAndDeletesNothing) {
+TEST_F(FtpRunTest, AFolderTheServerWillNotListIsAFailureAndDeletesNothing) {
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\a.txt", "a"));
   WideString local = root / L"local";
   ASSERT_TRUE(WriteTestFile(local + L"\\kept.txt", "k"));
@@ -220,7 +222,7 @@ TEST_F(FtpPassTest, AFolderTheServerWillNotListIsAFailureAndDeletesNothing) {
       << text::ToUtf8(messages[0]);
 }
 
-TEST_F(FtpPassTest, StrictFromTheServerDeletesLocalEntriesTheServerLacks) {
+TEST_F(FtpRunTest, StrictFromTheServerDeletesLocalEntriesTheServerLacks) {
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\keep.txt", "k"));
   WideString local = root / L"backup";
   ASSERT_TRUE(WriteTestFile(local + L"\\stale.txt", "s"));
@@ -233,7 +235,7 @@ TEST_F(FtpPassTest, StrictFromTheServerDeletesLocalEntriesTheServerLacks) {
   EXPECT_FALSE(Exists(local + L"\\stale folder"));
 }
 
-TEST_F(FtpPassTest, ADataConnectionCutMidTransferIsAFailureAndKeepsThePreviousCopy) {
+TEST_F(FtpRunTest, ADataConnectionCutMidTransferIsAFailureAndKeepsThePreviousCopy) {
   ASSERT_NE(server.breakingPort, 0);
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\big.bin", std::string(4 << 20, 'n')));
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\small.txt", "small"));
@@ -251,7 +253,7 @@ TEST_F(FtpPassTest, ADataConnectionCutMidTransferIsAFailureAndKeepsThePreviousCo
                                                    L"/data/big.bin (426 Connection closed; transfer aborted.)"});
 }
 
-TEST_F(FtpPassTest, AServerThatEndsADownloadEarlyIsCaughtByTheListedSize) {
+TEST_F(FtpRunTest, AServerThatEndsADownloadEarlyIsCaughtByTheListedSize) {
   ASSERT_NE(server.shortPort, 0) << "the test server has no short port";
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\big.bin", FileContent(std::string(4u << 20, 'r'), 0, MakeFileTime(2024, 1, 1))));
   WideString local = root / L"local";
@@ -264,7 +266,7 @@ TEST_F(FtpPassTest, AServerThatEndsADownloadEarlyIsCaughtByTheListedSize) {
   EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not read remote file: /" + name + L"/data/big.bin"});
 }
 
-TEST_F(FtpPassTest, AListingThatIsNotUnderstoodDeletesNothing) {
+TEST_F(FtpRunTest, AListingThatIsNotUnderstoodDeletesNothing) {
   ASSERT_NE(server.germanPort, 0) << "the test server has no German port";
   // Dated in months whose German names differ from the English ones.
   ASSERT_TRUE(WriteTestFile(remote + L"\\data\\a.txt", FileContent("a", 0, MakeFileTime(2023, 3, 10))));
@@ -281,7 +283,7 @@ TEST_F(FtpPassTest, AListingThatIsNotUnderstoodDeletesNothing) {
       << text::ToUtf8(messages[0]);
 }
 
-TEST_F(FtpPassTest, ARelativeRemoteFolderIsTakenFromTheLoginFolder) {
+TEST_F(FtpRunTest, ARelativeRemoteFolderIsTakenFromTheLoginFolder) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
   ASSERT_TRUE(WriteTestFile(source + L"\\sub\\b.txt", "b"));
@@ -292,7 +294,7 @@ TEST_F(FtpPassTest, ARelativeRemoteFolderIsTakenFromTheLoginFolder) {
   EXPECT_EQ(ReadTestFile(remote + L"\\backup\\sub\\b.txt"), "b");
 }
 
-TEST_F(FtpPassTest, TimesAreComparedNoFinerThanTheServerKeepsThem) {
+TEST_F(FtpRunTest, TimesAreComparedNoFinerThanTheServerKeepsThem) {
   // A source time with a fraction of a second; the server keeps whole seconds.
   FILETIME fractional = MakeFileTime(2024, 2, 1, 10, 0, 0);
   ULARGE_INTEGER value{{fractional.dwLowDateTime, fractional.dwHighDateTime}};
@@ -312,7 +314,7 @@ TEST_F(FtpPassTest, TimesAreComparedNoFinerThanTheServerKeepsThem) {
   }
 }
 
-TEST_F(FtpPassTest, NamesAServerCannotHoldAreNeverSentAltered) {
+TEST_F(FtpRunTest, NamesAServerCannotHoldAreNeverSentAltered) {
   ASSERT_NE(server.noUtf8Port, 0) << "the test server has no no-UTF-8 port";
   const WideString japan = L"\u65e5\u672c.txt", china = L"\u4e2d\u56fd.txt";
   BOOL lost = FALSE;
@@ -339,7 +341,7 @@ TEST_F(FtpPassTest, NamesAServerCannotHoldAreNeverSentAltered) {
   EXPECT_EQ(messages, expected);
 }
 
-TEST_F(FtpPassTest, AServerWithoutMfmtStillGetsTheSourceTime) {
+TEST_F(FtpRunTest, AServerWithoutMfmtStillGetsTheSourceTime) {
   ASSERT_NE(server.noMfmtPort, 0) << "the test server has no no-MFMT port";
   const FILETIME sourceTime = MakeFileTime(2024, 2, 1, 10, 0, 0);
   WideString source = root / L"source";
@@ -359,7 +361,7 @@ TEST_F(FtpPassTest, AServerWithoutMfmtStillGetsTheSourceTime) {
   EXPECT_EQ(ReadTestFile(source + L"\\a.txt"), "ALPHA");
 }
 
-TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
+TEST_F(FtpRunTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));
   ASSERT_TRUE(WriteTestFile(remote + L"\\backup\\doc.txt", "old content"));
@@ -373,7 +375,7 @@ TEST_F(FtpPassTest, AServerThatRefusesRenamesNeverCostsBothCopies) {
                                                    L"/backup/doc.txt (550 Not enough privileges.)"});
 }
 
-TEST_F(FtpPassTest, AServerThatWillNotRenameOverAFileStillGetsTheNewCopy) {
+TEST_F(FtpRunTest, AServerThatWillNotRenameOverAFileStillGetsTheNewCopy) {
   ASSERT_NE(server.noReplacePort, 0) << "the test server has no no-replace port";
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\doc.txt", FileContent("new content", 0, MakeFileTime(2024, 1, 1))));
@@ -386,7 +388,7 @@ TEST_F(FtpPassTest, AServerThatWillNotRenameOverAFileStillGetsTheNewCopy) {
   EXPECT_FALSE(Exists(remote + L"\\backup\\doc.txt.~brlk-part"));
 }
 
-TEST_F(FtpPassTest, LeftoversOfAKilledReplaceAreRepaired) {
+TEST_F(FtpRunTest, LeftoversOfAKilledReplaceAreRepaired) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\other.txt", "other"));
   // Killed after the old copy stepped aside: it comes back. Killed after the new one took its place: the
@@ -405,7 +407,7 @@ TEST_F(FtpPassTest, LeftoversOfAKilledReplaceAreRepaired) {
   }
 }
 
-TEST_F(FtpPassTest, AKilledUploadLeavesNoShortFileThatSyncTakesForNewer) {
+TEST_F(FtpRunTest, AKilledUploadLeavesNoShortFileThatSyncTakesForNewer) {
   constexpr uint64_t kSize = 32u << 20;
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\big.bin", FileContent(std::string(kSize, 'u'), 0, MakeFileTime(2024, 1, 15))));
@@ -445,7 +447,7 @@ TEST_F(FtpPassTest, AKilledUploadLeavesNoShortFileThatSyncTakesForNewer) {
   EXPECT_FALSE(Exists(remote + L"\\backup\\big.bin.~brlk-part"));
 }
 
-TEST_F(FtpPassTest, CopiesBetweenTwoServerFolders) {
+TEST_F(FtpRunTest, CopiesBetweenTwoServerFolders) {
   ASSERT_TRUE(WriteTestFile(remote + L"\\from\\f.txt", "payload"));
   auto source = FtpSide(L"/" + name + L"/from");
   auto target = FtpSide(L"/" + name + L"/to");
@@ -454,7 +456,7 @@ TEST_F(FtpPassTest, CopiesBetweenTwoServerFolders) {
   EXPECT_EQ(ReadTestFile(remote + L"\\to\\f.txt"), "payload");
 }
 
-TEST_F(FtpPassTest, BacksUpOverFtpsAndRemembersTheCertificateInTheIniFile) {
+TEST_F(FtpRunTest, BacksUpOverFtpsAndRemembersTheCertificateInTheIniFile) {
   WideString source = root / L"source";
   ASSERT_TRUE(WriteTestFile(source + L"\\secret.txt", "encrypted on the way"));
   FtpLocation location{L"localhost", L"/" + name + L"/secure", L"brimlark", L"secret pass",
@@ -477,7 +479,7 @@ TEST_F(FtpPassTest, BacksUpOverFtpsAndRemembersTheCertificateInTheIniFile) {
 
 // Whole runs against each real server, plain and over TLS: what lands is what the source holds, and a
 // rerun with the update method or a second Sync sends nothing.
-TEST_F(FtpPassTest, WholeRunsAgainstEveryRealServer) {
+TEST_F(FtpRunTest, WholeRunsAgainstEveryRealServer) {
   struct RealServer {
     const char* label;
     WideString host;
@@ -554,7 +556,7 @@ TEST_F(FtpPassTest, WholeRunsAgainstEveryRealServer) {
   }
 }
 
-TEST_F(FtpPassTest, JobsThatCannotReachTheServerAreLoggedAndSkipped) {
+TEST_F(FtpRunTest, JobsThatCannotReachTheServerAreLoggedAndSkipped) {
   WideString local = root / L"local";
   ASSERT_TRUE(MakeTestFolder(local));
   auto missing = FtpSide(L"/" + name + L"/not there");

@@ -1,0 +1,49 @@
+#pragma once
+// A directory tree on an FTP server as one side of a transfer pass, over a connection the run owns.
+// Uploads go to the partial name and take the target's name only when the server confirms them whole;
+// an old copy is never deleted before the new one stands in its place.
+
+#include "engine/Side.h"
+
+class FtpClient;
+
+class FtpSide final : public Side {
+ public:
+  explicit FtpSide(FtpClient& client) : client_(client) {}
+
+  bool IsRemote() const override { return true; }
+  WideString Join(const WideString& folder, const WideString& name) const override;
+
+  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) override;
+  // A server has no cheap question for one entry: the answer is "cannot tell".
+  Probe Look(const WideString&) override { return {}; }
+  bool FolderExists(const WideString& folder) override;
+  // The listing came whole from the server, on this connection, a moment ago.
+  bool StillStands(const WideString&) override { return true; }
+  bool MakeFolder(const WideString& folder, DWORD attributes) override;
+  bool Delete(const WideString& path, bool isFolder) override;
+
+  bool OpenRead(const WideString& path) override;
+  int Read(void* buffer, size_t size) override;
+  bool CloseRead() override;
+
+  bool OpenWrite(const WideString& path) override;
+  bool Write(const void* data, size_t size) override;
+  bool FinishWrite(const SideEntry& source) override;
+  void AbandonWrite() override;
+
+  bool ConnectionLost() const override;
+  bool CanHold(const WideString& name) const override;
+  WideString LastReply() const override;
+  const WideString& NotUnderstood() const override { return notUnderstood_; }
+
+ private:
+  bool DeleteTree(const WideString& folder);
+  bool TakeTargetsPlace();
+
+  FtpClient& client_;
+  WideString target_;
+  WideString written_;
+  uint64_t sent_ = 0;
+  WideString notUnderstood_;
+};

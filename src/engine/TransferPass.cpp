@@ -1,0 +1,366 @@
+#include "engine/TransferPass.h"
+
+#include "base/FileSystem.h"
+#include "engine/Messages.h"
+#include "engine/PassRules.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// What happens to an entry carrying a skipped attribute; the directions differ.
+enum class SkipRule {
+  kDescendUncounted,    // local to local: a file is left out; a folder is still walked, but not counted
+  kSkipEntirely,        // local to FTP: a file or folder is left out, not created, entered or counted
+  kSkipFiles,           // FTP to local: a file is left out; folders are never skipped
+  kCountThenSkipFiles,  // FTP to FTP: a file is counted, then left out; folders are never skipped
+};
+
+// What differs between the four directions of a pass: skip rules, walking order and the log's texts.
+struct Direction {
+  SkipRule skipRule;
+  bool foldersAfterFiles;  // a remote source's subfolders wait until the folder's own files are done
+  WideView cannotCreateFolder;
+  WideView cannotReadFolder;
+  WideView cannotOpenSource;
+  WideView cannotOpenTarget;
+  WideView cannotRead;
+  WideView cannotWrite;
+
+  static Direction Of(const Side& source, const Side& target) {
+    using namespace messages;
+    bool fromRemote = source.IsRemote();
+    bool toRemote = target.IsRemote();
+    return Direction{
+        fromRemote ? (toRemote ? SkipRule::kCountThenSkipFiles : SkipRule::kSkipFiles)
+                   : (toRemote ? SkipRule::kSkipEntirely : SkipRule::kDescendUncounted),
+        fromRemote,
+        toRemote     ? kCouldNotCreateRemoteDirectory
+        : fromRemote ? kCouldNotCreateBackupDestinationFolder
+                     : kCouldNotCreateDestinationFolder,
+        fromRemote ? kCouldNotReadRemoteFolder : kCouldNotReadFolder,
+        fromRemote ? kCouldNotOpenFtpForReading : kCouldNotOpenLocalForReading,
+        toRemote ? kCouldNotOpenFtpForWriting : kCouldNotOpenLocalForWriting,
+        !fromRemote ? kCouldNotReadLocal : toRemote ? kCouldNotReadFtp : kCouldNotReadRemote,
+        toRemote ? kCouldNotWriteFtp : kCouldNotWriteLocal,
+    };
+  }
+};
+
+// The attributes a new target folder takes from its source folder.
+DWORD FolderAttributes(const SideEntry& folder) {
+  DWORD attributes = folder.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
+  return attributes == 0 ? kNoAttributes : attributes;
+}
+
+// The entries of one folder on the other side, read with one listing instead of one query per entry
+// (which is what makes comparing a large unchanged tree fast). Names are matched without regard to case,
+// as the file systems and most servers do.
+struct OtherFolder {
+  ListOutcome outcome = ListOutcome::kFailed;
+  bool incomplete = false;  // listed, but with lines in no known format
+  std::unordered_map<WideString, SideEntry> entries;
+
+  [[nodiscard]] bool Listed() const { return outcome == ListOutcome::kListed && !incomplete; }
+};
+
+// What is known about an entry's counterpart on the other side.
+struct Counterpart {
+  bool exists = false;
+  bool definitelyMissing = false;
+  const SideEntry* entry = nullptr;  // when it exists
+};
+
+class TransferWalk {
+ public:
+  TransferWalk(const PassContext& context, RunProgress& progress, ErrorLog& log)
+      : source_(context.source),
+        target_(context.target),
+        rules_(context.runFlags),
+        direction_(Direction::Of(context.source, context.target)),
+        skipAttributes_(context.skipAttributes),
+        buffer_(context.copyBuffer),
+        progress_(progress),
+        log_(log) {}
+
+  // False when the walk must stop (cancelled, or a deletion pass that lost the other side).
+  bool Folder(const WideString& source, const WideString& target, DWORD attributes);
+
+ private:
+  bool Entry(const WideString& source, const WideString& target, const SideEntry& entry, const OtherFolder& other,
+             std::vector<const SideEntry*>& laterFolders);
+  [[nodiscard]] OtherFolder ListOther(const WideString& target);
+  // In the deletion pass: whether deleting in this folder may begin; sets stop when the walk must end.
+  [[nodiscard]] bool DeletionMayGoOn(const WideString& target, bool sourceComplete, const OtherFolder& other,
+                                     bool& stop);
+  [[nodiscard]] Counterpart CounterpartOf(const OtherFolder& other, const SideEntry& entry,
+                                          const WideString& targetPath);
+  void DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
+                       const WideString& target, const WideString& targetPath);
+  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry);
+  [[nodiscard]] bool ListingIsComplete(const Side& side, const WideString& folder);
+
+  // A failure on a side: a server's refusal is said after the path, so that a refused TLS or a full disk
+  // is not taken for a missing folder.
+  void Fail(WideView prefix, WideView path, const Side& side) {
+    log_.Log(prefix, path, side.LastReply());
+    progress_.AddFailure();
+  }
+  void Fail(WideView prefix, WideView path) {
+    log_.Log(prefix, path);
+    progress_.AddFailure();
+  }
+  [[nodiscard]] bool ShouldCopy(const SideEntry& source, const SideEntry& target) const {
+    return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite),
+                             target.size, std::max(source.timePrecision, target.timePrecision));
+  }
+
+  Side& source_;
+  Side& target_;
+  const PassRules rules_;
+  const Direction direction_;
+  const uint32_t skipAttributes_;
+  unsigned char* const buffer_;
+  RunProgress& progress_;
+  ErrorLog& log_;
+  Probe lookedUp_;  // the last entry asked about on its own
+};
+
+bool TransferWalk::Folder(const WideString& source, const WideString& target, DWORD attributes) {
+  if (!rules_.deletionPass && !target_.FolderExists(target) && !target_.MakeFolder(target, attributes)) {
+    Fail(direction_.cannotCreateFolder, target, target_);
+    return true;
+  }
+
+  // Remote listings are read whole and closed before anything else happens on the connection.
+  std::vector<SideEntry> entries;
+  if (source_.List(source, entries) != ListOutcome::kListed) {
+    // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
+    if (!progress_.CancelRequested()) Fail(direction_.cannotReadFolder, source, source_);
+    return !progress_.ShouldStop();
+  }
+  bool sourceComplete = ListingIsComplete(source_, source);
+  // The other side is listed in every pass: comparisons and the deletion pass read their answers from
+  // it, and the listing clears what a killed run left there.
+  OtherFolder other = ListOther(target);
+  if (rules_.deletionPass) {
+    bool stop = false;
+    if (!DeletionMayGoOn(target, sourceComplete, other, stop)) return !stop && !progress_.ShouldStop();
+  }
+
+  std::vector<const SideEntry*> laterFolders;
+  for (const SideEntry& entry : entries) {
+    if (progress_.ShouldStop()) return false;
+    if (!Entry(source, target, entry, other, laterFolders)) return false;
+  }
+  for (const SideEntry* folder : laterFolders) {
+    if (progress_.ShouldStop()) return false;
+    if (!Folder(source_.Join(source, folder->name), target_.Join(target, folder->name), FolderAttributes(*folder))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+OtherFolder TransferWalk::ListOther(const WideString& target) {
+  OtherFolder other;
+  std::vector<SideEntry> listed;
+  other.outcome = target_.List(target, listed);
+  if (other.outcome != ListOutcome::kListed) return other;
+  // What an incomplete listing does not show cannot be taken for missing.
+  other.incomplete = !ListingIsComplete(target_, target);
+  other.entries.reserve(listed.size());
+  for (SideEntry& entry : listed) {
+    WideString key = text::ToLower(entry.name);
+    other.entries.emplace(std::move(key), std::move(entry));
+  }
+  return other;
+}
+
+bool TransferWalk::DeletionMayGoOn(const WideString& target, bool sourceComplete, const OtherFolder& other,
+                                   bool& stop) {
+  // The other side must answer for this folder before anything in it may be judged missing there.
+  if (other.outcome == ListOutcome::kMissing) {
+    Fail(messages::kSourceDirectoryNotFound, target);
+    return false;
+  }
+  // Nothing is deleted in a folder either of whose listings was incomplete.
+  if (!sourceComplete || other.incomplete) return false;
+  // A deletion pass that cannot ask the other side any more stops: nothing may be deleted on a guess.
+  if (!other.Listed() && (target_.ConnectionLost() || source_.ConnectionLost())) {
+    Fail(messages::kSourceDirectoryNotFound, target);
+    stop = true;
+    return false;
+  }
+  return true;
+}
+
+bool TransferWalk::Entry(const WideString& source, const WideString& target, const SideEntry& entry,
+                         const OtherFolder& other, std::vector<const SideEntry*>& laterFolders) {
+  if (entry.IsLink()) return true;  // links are neither copied nor entered
+  WideString sourcePath = source_.Join(source, entry.name);
+  WideString targetPath = target_.Join(target, entry.name);
+  // A line break or a zero in a name would end an FTP command early, and a name the server's encoding
+  // cannot hold would arrive altered (two names as one): such an entry is left alone.
+  if (!source_.CanHold(entry.name) || !target_.CanHold(entry.name)) {
+    Fail(messages::kNameCannotBeSent, sourcePath);
+    return true;
+  }
+
+  Counterpart counterpart = CounterpartOf(other, entry, targetPath);
+  if (rules_.deletionPass && !counterpart.exists) {
+    DeleteUnmatched(counterpart, sourcePath, entry.IsDirectory(), target, targetPath);
+    return true;
+  }
+
+  bool counted = true;
+  if (skipAttributes_ != 0 && (entry.attributes & skipAttributes_)) {
+    switch (direction_.skipRule) {
+      case SkipRule::kSkipEntirely: return true;
+      case SkipRule::kDescendUncounted: counted = false; break;
+      case SkipRule::kSkipFiles: break;
+      case SkipRule::kCountThenSkipFiles:
+        if (!entry.IsDirectory()) progress_.AddItem();
+        break;
+    }
+    if (!entry.IsDirectory()) return true;
+  }
+
+  if (entry.IsDirectory()) {
+    if (direction_.foldersAfterFiles) {
+      laterFolders.push_back(&entry);
+    } else if (!Folder(sourcePath, targetPath, FolderAttributes(entry))) {
+      return false;
+    }
+    if (counted) progress_.AddItem();
+    return true;
+  }
+
+  progress_.itemsDone.fetch_add(1, std::memory_order_relaxed);
+  if (rules_.deletionPass) progress_.bytesDone.fetch_add(entry.size, std::memory_order_relaxed);
+  progress_.UpdateProgress();
+  if (rules_.deletionPass) return true;
+  if (rules_.compare && counterpart.exists && !counterpart.entry->IsDirectory() &&
+      !ShouldCopy(entry, *counterpart.entry)) {
+    progress_.AddBytes(entry.size);
+    return true;
+  }
+  return CopyFile(sourcePath, targetPath, entry);
+}
+
+Counterpart TransferWalk::CounterpartOf(const OtherFolder& other, const SideEntry& entry, const WideString& targetPath) {
+  Counterpart counterpart;
+  if (other.Listed()) {
+    auto found = other.entries.find(text::ToLower(entry.name));
+    counterpart.exists = found != other.entries.end();
+    counterpart.definitelyMissing = !counterpart.exists;
+    if (counterpart.exists) counterpart.entry = &found->second;
+    return counterpart;
+  }
+  // Where the other side could not be listed, an entry is asked about on its own, and only when the
+  // answer matters: copying without comparison needs nothing to be known about the other side.
+  if (!rules_.compare && !rules_.deletionPass) return counterpart;
+  lookedUp_ = target_.Look(targetPath);
+  counterpart.exists = lookedUp_.exists;
+  counterpart.definitelyMissing = lookedUp_.definitelyMissing;
+  if (counterpart.exists) counterpart.entry = &lookedUp_.entry;
+  return counterpart;
+}
+
+void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
+                                   const WideString& target, const WideString& targetPath) {
+  // "Not found" counts only while the folder on the other side is still there to ask.
+  if (counterpart.definitelyMissing && target_.StillStands(target)) {
+    if (!source_.Delete(sourcePath, isFolder)) Fail(messages::kCouldNotDelete, sourcePath, source_);
+    return;
+  }
+  // The other side could not tell (a share gone, access denied): nothing is deleted on a guess.
+  Fail(messages::kSourceDirectoryNotFound, targetPath);
+}
+
+// False only when cancelled: a file that fails is logged, and the walk goes on.
+bool TransferWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry) {
+  if (!source_.OpenRead(sourcePath)) {
+    Fail(direction_.cannotOpenSource, sourcePath, source_);
+    return true;
+  }
+  if (!target_.OpenWrite(targetPath)) {
+    (void)source_.CloseRead();
+    Fail(direction_.cannotOpenTarget, targetPath, target_);
+    return true;
+  }
+  bool cancelled = progress_.CancelRequested();
+  uint64_t received = 0;
+  while (!cancelled) {
+    int got = source_.Read(buffer_, kCopyBufferSize);
+    if (got < 0) {
+      Fail(direction_.cannotRead, sourcePath, source_);
+      break;
+    }
+    if (got == 0) {
+      // A server that stops early and still says 226 gives a short file: the listed size tells.
+      bool whole = source_.CloseRead() && (!entry.sizeKnown || received == entry.size || !source_.IsRemote());
+      if (!whole) {
+        Fail(direction_.cannotRead, sourcePath, source_);
+        target_.AbandonWrite();
+        return true;
+      }
+      if (!target_.FinishWrite(entry)) Fail(direction_.cannotWrite, targetPath, target_);
+      return !progress_.CancelRequested();
+    }
+    if (!target_.Write(buffer_, static_cast<size_t>(got))) {
+      Fail(direction_.cannotWrite, targetPath, target_);
+      break;
+    }
+    received += static_cast<uint64_t>(got);
+    progress_.AddBytes(static_cast<uint64_t>(got));
+    cancelled = progress_.ShouldStop();
+  }
+  // Whatever went wrong, only the partial copy goes; a previous copy stays as it was.
+  (void)source_.CloseRead();
+  target_.AbandonWrite();
+  return !cancelled;
+}
+
+bool TransferWalk::ListingIsComplete(const Side& side, const WideString& folder) {
+  if (side.NotUnderstood().empty()) return true;
+  log_.Log(messages::kCouldNotReadRemoteListing, folder, text::Concat(L" (", side.NotUnderstood(), L")"));
+  progress_.AddFailure();
+  return false;
+}
+
+bool CountFolder(Side& side, const WideString& folder, uint32_t skipAttributes, RunProgress& progress) {
+  std::vector<SideEntry> entries;
+  if (side.List(folder, entries) != ListOutcome::kListed) return true;
+  for (const SideEntry& entry : entries) {
+    if (entry.IsLink()) continue;
+    if (entry.IsDirectory()) {
+      if (!CountFolder(side, side.Join(folder, entry.name), skipAttributes, progress)) return false;
+    } else if (skipAttributes != 0 && (entry.attributes & skipAttributes)) {
+      continue;
+    } else {
+      progress.totalBytes.fetch_add(entry.size, std::memory_order_relaxed);
+    }
+    // Folders count too, whatever their attributes: the mask applies to files in this pass.
+    progress.totalItems.fetch_add(1, std::memory_order_relaxed);
+    if (progress.ShouldStop()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void RunTransferPass(const PassContext& context, RunProgress& progress, ErrorLog& log) {
+  progress.StartPass();
+  TransferWalk walk(context, progress, log);
+  Probe root = context.source.Look(context.sourceRoot);
+  (void)walk.Folder(context.sourceRoot, context.targetRoot, root.exists ? FolderAttributes(root.entry) : kNoAttributes);
+}
+
+bool RunCountingPass(Side& source, const WideString& root, uint32_t skipAttributes, RunProgress& progress) {
+  progress.totalBytes = 1;
+  progress.totalItems = 1;
+  return CountFolder(source, root, skipAttributes, progress);
+}

@@ -1,0 +1,270 @@
+// What every side promises the transfer pass, checked against each kind of side, and the pass itself in
+// all four directions. A new kind of side is tested by adding its place to the type lists below.
+
+#include "engine/ForceDelete.h"
+#include "engine/FtpSide.h"
+#include "engine/LocalSide.h"
+#include "engine/PassRules.h"
+#include "engine/TransferPass.h"
+
+#include "FtpTestServer.h"
+#include "base/FileSystem.h"
+#include "ftp/FtpClient.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+using namespace testing_support;
+
+namespace {
+
+const FILETIME kOld = MakeFileTime(2020, 1, 1, 12);
+
+// A folder on one kind of side: the side, the folder as the side names it, and the same folder as a
+// local path, through which a test makes and checks files.
+class LocalPlace {
+ public:
+  [[nodiscard]] bool Open(TempFolder& temp, const WideString& name) {
+    local_ = temp / name;
+    return MakeTestFolder(local_);
+  }
+  [[nodiscard]] Side& side() { return side_; }
+  [[nodiscard]] const WideString& root() const { return local_; }
+  [[nodiscard]] const WideString& local() const { return local_; }
+
+ private:
+  LocalSide side_;
+  WideString local_;
+};
+
+// On the FTP test server, whose home folder the tests reach through Wine's drive Z:.
+class FtpPlace {
+ public:
+  [[nodiscard]] bool Open(TempFolder&, const WideString& name) {
+    FtpTestServer server = FtpTestServer::Read();
+    if (server.port == 0) return false;
+    WideString test = text::FromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    WideString suite = text::FromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name());
+    WideString folder = text::Concat(text::ReplaceAll(suite, L"/", L"-"), L"-", test, L"-", name);
+    local_ = text::Concat(server.home, L"\\", folder);
+    root_ = text::Concat(L"/", folder);
+    (void)ForceDelete(local_, 0);  // left by an earlier run of the same test
+    if (!MakeTestFolder(local_)) return false;
+    if (!client_.Connect(FtpConnectOptions{L"127.0.0.1", server.port, L"brimlark", L"secret pass", true, 10000})) {
+      return false;
+    }
+    side_.emplace(client_);
+    return true;
+  }
+  [[nodiscard]] Side& side() { return *side_; }
+  [[nodiscard]] const WideString& root() const { return root_; }
+  [[nodiscard]] const WideString& local() const { return local_; }
+
+ private:
+  FtpClient client_;
+  std::optional<FtpSide> side_;
+  WideString local_;
+  WideString root_;
+};
+
+std::vector<WideString> Names(const std::vector<SideEntry>& entries) {
+  std::vector<WideString> names;
+  for (const SideEntry& entry : entries) names.push_back(entry.IsDirectory() ? entry.name + L"\\" : entry.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+template <typename Place>
+class SideContract : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(place.Open(temp, L"side")) << "the side could not be opened"; }
+
+  WideString At(WideView name) { return place.side().Join(place.root(), WideString(name)); }
+  WideString Local(WideView name) { return text::Concat(place.local(), L"\\", name); }
+  std::string ReadThroughSide(const WideString& path) {
+    std::string bytes;
+    if (!place.side().OpenRead(path)) return "(cannot open)";
+    std::vector<char> chunk(kCopyBufferSize);
+    for (int got; (got = place.side().Read(chunk.data(), chunk.size())) > 0;) bytes.append(chunk.data(), got);
+    return place.side().CloseRead() ? bytes : "(not confirmed)";
+  }
+
+  TempFolder temp;
+  Place place;
+};
+
+using Places = ::testing::Types<LocalPlace, FtpPlace>;
+TYPED_TEST_SUITE(SideContract, Places);
+
+TYPED_TEST(SideContract, ListsEntriesWithSizesAndClearsPartialCopies) {
+  ASSERT_TRUE(WriteTestFile(this->Local(L"a.txt"), "abc"));
+  ASSERT_TRUE(MakeTestFolder(this->Local(L"sub")));
+  ASSERT_TRUE(WriteTestFile(this->Local(L"killed.txt.~brlk-part"), "debris of a killed copy"));
+  std::vector<SideEntry> entries;
+  ASSERT_EQ(this->place.side().List(this->place.root(), entries), ListOutcome::kListed);
+  EXPECT_EQ(Names(entries), (std::vector<WideString>{L"a.txt", L"sub\\"}));
+  auto file = std::find_if(entries.begin(), entries.end(), [](const SideEntry& e) { return e.name == L"a.txt"; });
+  ASSERT_NE(file, entries.end());
+  EXPECT_EQ(file->size, 3u);
+  EXPECT_FALSE(Exists(this->Local(L"killed.txt.~brlk-part")));
+}
+
+TYPED_TEST(SideContract, AMissingFolderIsNeverAnEmptyListing) {
+  Side& side = this->place.side();
+  std::vector<SideEntry> entries;
+  EXPECT_NE(side.List(this->At(L"missing"), entries), ListOutcome::kListed);
+  EXPECT_FALSE(side.FolderExists(this->At(L"missing")));
+  // A folder below a missing one is made with its parent.
+  WideString deeper = side.Join(this->At(L"new"), L"deeper");
+  EXPECT_TRUE(side.MakeFolder(deeper, kNoAttributes));
+  EXPECT_TRUE(side.FolderExists(deeper));
+  EXPECT_TRUE(IsExistingFolder(this->Local(L"new\\deeper")));
+}
+
+TYPED_TEST(SideContract, AFinishedWriteReplacesTheOldCopyOnlyWhenComplete) {
+  ASSERT_TRUE(WriteTestFile(this->Local(L"doc.txt"), "old copy"));
+  Side& side = this->place.side();
+  ASSERT_TRUE(side.OpenWrite(this->At(L"doc.txt")));
+  ASSERT_TRUE(side.Write("new content", 11));
+  EXPECT_EQ(ReadTestFile(this->Local(L"doc.txt")), "old copy");  // the old copy stands until the end
+  SideEntry source;
+  source.name = L"doc.txt";
+  source.size = 11;
+  source.attributes = FILE_ATTRIBUTE_ARCHIVE;
+  source.creation = source.lastAccess = source.lastWrite = kOld;
+  ASSERT_TRUE(side.FinishWrite(source));
+  EXPECT_EQ(ReadTestFile(this->Local(L"doc.txt")), "new content");
+  EXPECT_FALSE(Exists(this->Local(L"doc.txt.~brlk-part")));
+  // The copy carries the source's time, so that the next comparison finds nothing to do.
+  std::vector<SideEntry> entries;
+  ASSERT_EQ(side.List(this->place.root(), entries), ListOutcome::kListed);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(FileTimeValue(entries[0].lastWrite) / entries[0].timePrecision, FileTimeValue(kOld) / entries[0].timePrecision);
+}
+
+TYPED_TEST(SideContract, AnAbandonedWriteLeavesTheOldCopyAndNoDebris) {
+  ASSERT_TRUE(WriteTestFile(this->Local(L"doc.txt"), "old copy"));
+  Side& side = this->place.side();
+  ASSERT_TRUE(side.OpenWrite(this->At(L"doc.txt")));
+  ASSERT_TRUE(side.Write("half", 4));
+  side.AbandonWrite();
+  EXPECT_EQ(ReadTestFile(this->Local(L"doc.txt")), "old copy");
+  EXPECT_FALSE(Exists(this->Local(L"doc.txt.~brlk-part")));
+}
+
+TYPED_TEST(SideContract, ReadsAFileWholeAcrossChunks) {
+  std::string content(kCopyBufferSize + 5, 'x');
+  content.back() = 'e';
+  ASSERT_TRUE(WriteTestFile(this->Local(L"large.bin"), content));
+  EXPECT_TRUE(this->ReadThroughSide(this->At(L"large.bin")) == content);
+  EXPECT_EQ(this->ReadThroughSide(this->At(L"missing.bin")), "(cannot open)");
+}
+
+TYPED_TEST(SideContract, DeletesFilesAndFoldersWithTheirContent) {
+  ASSERT_TRUE(WriteTestFile(this->Local(L"file.txt"), "f"));
+  ASSERT_TRUE(WriteTestFile(this->Local(L"tree\\deep\\leaf.txt"), "l"));
+  ASSERT_TRUE(WriteTestFile(this->Local(L"tree\\top.txt"), "t"));
+  EXPECT_TRUE(this->place.side().Delete(this->At(L"file.txt"), false));
+  EXPECT_TRUE(this->place.side().Delete(this->At(L"tree"), true));
+  EXPECT_FALSE(Exists(this->Local(L"file.txt")));
+  EXPECT_FALSE(Exists(this->Local(L"tree")));
+}
+
+// The pass between two places of the given kinds.
+template <typename SourcePlace, typename TargetPlace>
+struct Direction {
+  using Source = SourcePlace;
+  using Target = TargetPlace;
+};
+
+template <typename Kinds>
+class PassContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(source.Open(temp, L"source"));
+    ASSERT_TRUE(target.Open(temp, L"target"));
+  }
+
+  // One pass from source to target, or the other way round, counted first as a run does.
+  void Pass(uint32_t runFlags, bool reversed = false) {
+    Side& from = reversed ? target.side() : source.side();
+    Side& to = reversed ? source.side() : target.side();
+    const WideString& fromRoot = reversed ? target.root() : source.root();
+    const WideString& toRoot = reversed ? source.root() : target.root();
+    progress.ResetForJob();
+    (void)RunCountingPass(from, fromRoot, 0, progress);
+    RunTransferPass(PassContext{from, to, fromRoot, toRoot, runFlags, 0, buffer.get()}, progress, log);
+  }
+  WideString InSource(WideView name) { return text::Concat(source.local(), L"\\", name); }
+  WideString InTarget(WideView name) { return text::Concat(target.local(), L"\\", name); }
+
+  TempFolder temp;
+  typename Kinds::Source source;
+  typename Kinds::Target target;
+  std::unique_ptr<unsigned char[]> buffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
+  RunProgress progress;
+  ErrorLog log{temp / L"log.txt"};
+};
+
+using Directions = ::testing::Types<Direction<LocalPlace, LocalPlace>, Direction<LocalPlace, FtpPlace>,
+                                    Direction<FtpPlace, LocalPlace>, Direction<FtpPlace, FtpPlace>>;
+TYPED_TEST_SUITE(PassContract, Directions);
+
+TYPED_TEST(PassContract, CopiesATreeAndTheNextComparingPassFindsNothingToDo) {
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"a.txt"), FileContent("alpha", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"sub\\b.txt"), FileContent("beta", 0, kOld)));
+  ASSERT_TRUE(MakeTestFolder(this->InSource(L"empty")));
+  this->Pass(kRunCommon);
+  EXPECT_EQ(this->progress.failureCount, 0u);
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"a.txt")), "alpha");
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"sub\\b.txt")), "beta");
+  EXPECT_TRUE(IsExistingFolder(this->InTarget(L"empty")));
+  EXPECT_EQ(this->progress.progressPermille, 1000u);
+
+  // Same size and the source's time: a comparing pass leaves the copy alone, whichever sides it joins.
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"a.txt"), FileContent("ALPHA", 0, kOld)));
+  this->Pass(kRunUpdateMethod);
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"a.txt")), "ALPHA");
+  // A newer source is copied again.
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"a.txt"), FileContent("alpha 2", 0, MakeFileTime(2021, 1, 1, 12))));
+  this->Pass(kRunUpdateMethod);
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"a.txt")), "alpha 2");
+  EXPECT_EQ(this->progress.failureCount, 0u);
+}
+
+TYPED_TEST(PassContract, TheDeletionPassRemovesWhatTheOtherSideLacksAndNothingElse) {
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"keep.txt"), "k"));
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"folder\\kept.txt"), "k"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"keep.txt"), "k"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"folder\\kept.txt"), "k"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"folder\\extra.txt"), "x"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"old\\deep\\file.txt"), "o"));
+  // The deletion pass walks the destination against the source.
+  this->Pass(kRunStrict, true);
+  EXPECT_EQ(this->progress.failureCount, 0u);
+  EXPECT_TRUE(Exists(this->InTarget(L"keep.txt")));
+  EXPECT_TRUE(Exists(this->InTarget(L"folder\\kept.txt")));
+  EXPECT_FALSE(Exists(this->InTarget(L"folder\\extra.txt")));
+  EXPECT_FALSE(Exists(this->InTarget(L"old")));
+  EXPECT_TRUE(Exists(this->InSource(L"keep.txt")));
+}
+
+TYPED_TEST(PassContract, DebrisOfAKilledRunIsRemovedOnBothSidesAndNeverCopied) {
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"doc.txt"), "doc"));
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"gone.txt.~brlk-part"), "debris in the side being read"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"doc.txt"), "old doc"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"doc.txt.~brlk-part"), "debris of a killed copy"));
+  this->Pass(kRunCommon);
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"doc.txt")), "doc");
+  EXPECT_FALSE(Exists(this->InTarget(L"doc.txt.~brlk-part")));
+  EXPECT_FALSE(Exists(this->InTarget(L"gone.txt.~brlk-part")));
+  EXPECT_FALSE(Exists(this->InSource(L"gone.txt.~brlk-part")));
+  EXPECT_EQ(this->progress.totalItems, 2u);  // the debris was not counted
+}
+
+}  // namespace
