@@ -4,7 +4,9 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
           wine64 xvfb xauth googletest python3-pyftpdlib python3-openssl openssl xz-utils
-          rsync time lftp vsftpd e2fsprogs)
+          rsync time lftp vsftpd e2fsprogs
+          fonts-liberation  # Arial, Times New Roman and Courier New under Wine: see scripts/wine-env.sh
+          imagemagick)      # screenshots of the real Xvfb screen: scripts/screenshot.sh
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,112 @@
+// Shows one sample window of the framework for a screenshot: every control kind, a message box of a
+// given kind, or a tip. Writes the file named by its second argument once the window is on screen, and
+// stays until it is closed or killed.
+//   ui_showcase controls <ready-file>
+//   ui_showcase box <kind 0-3> <ready-file>
+//   ui_showcase tip <ready-file>
+
+#include "ui/Controls.h"
+#include "ui/ListView.h"
+#include "ui/Menus.h"
+#include "ui/MessageBox.h"
+#include "ui/UiWindow.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+UniqueBitmap Square(COLORREF fill, COLORREF mark) {
+  WindowDc screen(nullptr);
+  UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 14, 14));
+  UniqueMemoryDc dc(CreateCompatibleDC(screen.get()));
+  SelectedObject selected(dc.get(), bitmap.get());
+  UniqueBrush border(CreateSolidBrush(RGB(0, 0, 0)));
+  UniqueBrush inside(CreateSolidBrush(fill));
+  UniqueBrush tick(CreateSolidBrush(mark));
+  RECT all{0, 0, 14, 14}, inner{1, 1, 13, 13}, centre{4, 4, 10, 10};
+  FillRect(dc.get(), &all, border.get());
+  FillRect(dc.get(), &inner, inside.get());
+  if (mark != fill) FillRect(dc.get(), &centre, tick.get());
+  return bitmap;
+}
+
+void MakeEveryKind(UiWindow& window) {
+  window.SetBackgroundColour(RGB(254, 254, 254));
+  (void)AddLabel(window, L"Every control kind of the framework", 10, 8, 400, 18);
+  (void)SetControlFont(window, -1, 11, 700, 1);
+  (void)AddPushButton(window, L"Push button", 10, 56, 110, 26);
+  (void)AddImageButton(window, L"     Image button", Square(RGB(255, 255, 255), RGB(200, 0, 0)), 130, 56, 140, 26);
+  (void)AddDropDownList(window, L"Do nothing\nClose application\nLog off\nSleep\nHibernate\nShut down\nRestart", 280,
+                        58, 160, 200);
+  SendMessageW(window.ControlHandle(-1), CB_SETCURSEL, 0, 0);
+  (void)AddFittedLabel(window, L"A label sized to its text", 450, 62);
+  (void)AddGroupBox(window, L"Group box", 10, 92, 300, 90);
+  (void)AddInputField(window, L"An input field", 24, 116, 180, 22);
+  (void)AddIcon(window, LoadIconW(nullptr, IDI_INFORMATION), 220, 112, 32, 32);
+  (void)AddPicture(window, Square(RGB(0, 90, 200), RGB(0, 90, 200)).get(), 262, 120, 14, 14);
+  (void)AddLink(window, L"A link in a title band (always at y 35)", L"https://example.invalid/", 450, 220);
+  (void)AddProgressBar(window, 330, 120, 280, 18);
+  SendMessageW(window.ControlHandle(-1), PBM_SETPOS, 620, 0);
+  (void)AddCheckBox(window, L" A check box, checked", Square(RGB(255, 255, 255), RGB(255, 255, 255)),
+                    Square(RGB(255, 255, 255), RGB(0, 95, 0)), 24, 150, 200, kStateChecked);
+  window.StartGroup();
+  (void)AddRadioButton(window, L" A radio button", Square(RGB(255, 255, 255), RGB(255, 255, 255)),
+                       Square(RGB(255, 255, 255), RGB(0, 95, 0)), 330, 150, 160, kStateChecked);
+  (void)AddRadioButton(window, L" Its neighbour", Square(RGB(255, 255, 255), RGB(255, 255, 255)),
+                       Square(RGB(255, 255, 255), RGB(0, 95, 0)), 500, 150, 160, kStateUnchecked);
+  int list = AddListView(window, L"  Source location\n  Backup location", 10, 192, 420, 140,
+                         LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES);
+  (void)AddListRow(window, list, L"C:\\Users\\me\\Documents\nD:\\Backup\\Documents");
+  (void)AddListRow(window, list, L"C:\\Users\\me\\Pictures\nftp://backup.example.invalid/pictures");
+  (void)SetListRowChecked(window, list, 0, true);
+  (void)SetListSmallIcon(window, list, LoadIconW(nullptr, IDI_APPLICATION), 16);
+  int tabs = AddTabControl(window, 440, 192, 250, 140);
+  (void)AddTabPage(window, tabs, L"First page");
+  (void)AddLabel(window, L"A control on a tab page", 10, 10, 200, 18);
+  (void)AddTabPage(window, tabs, L"Second");
+  window.CloseContainer();
+  int menu = AddPopupMenu(window, L"A menu item");
+  (void)AddMenuItem(window, menu, L"Another");
+  (void)SetTooltip(window, 2, L"A tooltip\r\non two lines");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return 2;
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  Gdiplus::GdiplusStartup(&token, &input, nullptr);
+  std::wstring what = argv[1];
+  const wchar_t* readyFile = argv[argc - 1];
+
+  UiWindow window;
+  window.Create(L"BrimlarkShowcase", L"Brimlark window framework", 700, 340, 20, 20, kDefaultWindowStyle,
+                kDefaultExtendedStyle, nullptr);
+  MessageBoxWindow box;
+  if (what == L"controls") MakeEveryKind(window);
+  window.Show(SW_SHOW, UiWindow::kShowUpdate);
+  if (what == L"box") {
+    int kind = argc > 3 ? _wtoi(argv[2]) : 0;
+    box.ShowBox(&window, L"Do you want to save the changes to daily.brlk?\r\n\r\nThe text of a message box wraps "
+                         L"inside its margins.",
+                static_cast<MessageKind>(kind), 150, 360);
+  } else if (what == L"tip") {
+    box.ShowTip(window, L"Successfully saved.\r\nThe backup settings are in daily.brlk.||Saved");
+  }
+  window.Flush();
+  HANDLE ready = CreateFileW(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  for (;;) {
+    const UiEvent& event = window.WaitEvent();
+    if (event.code == kEventClose || event.code == kEventQuit) break;
+  }
+  box.Close();
+  window.Destroy();
+  Gdiplus::GdiplusShutdown(token);
+  return 0;
+}
