@@ -3,6 +3,7 @@
 
 #include "ui/ControlData.h"
 #include "ui/Drawing.h"
+#include "ui/Menus.h"
 #include "ui/UiWindow.h"
 
 #include <commctrl.h>
@@ -542,6 +543,10 @@ LRESULT UiWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
       handled = true;
       return ControlColour(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     default:
+      // The shell restarted: its notification area has forgotten our icons.
+      if (static const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated"); message == taskbarCreated) {
+        RestoreTrayIcons(*this);
+      }
       break;
   }
   return 0;
