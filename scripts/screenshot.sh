@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Takes screenshots of the window framework from a real Xvfb screen: a sample window holding every control
-# kind, each message-box kind and a message tip. Writes PNGs to build/screenshots (or the folder given).
+# Takes screenshots from a real Xvfb screen: a sample window of the window framework holding every control
+# kind, each message-box kind and a message tip; and the progress window of a real Passive run of
+# Brimlark.exe mid-run, paused (its Pause button clicked) and with the cancel question (its Cancel button
+# clicked). Writes PNGs to build/screenshots (or the folder given).
 # Usage: scripts/screenshot.sh [output-folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,10 +10,11 @@ out="$(realpath -m "${1:-build/screenshots}")"
 scripts/install-deps.sh >/dev/null
 source scripts/wine-env.sh
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target ui_showcase >/dev/null
+cmake --build --preset win64 --target ui_showcase ui_poke Brimlark >/dev/null
 ensure_wine_prefix
 mkdir -p "$out"
 showcase="$PWD/build/win64/bin/ui_showcase.exe"
+poke="$PWD/build/win64/bin/ui_poke.exe"
 
 # One X server and one wineserver for all the pictures.
 display=":$((90 + RANDOM % 9))"
@@ -42,3 +45,27 @@ shoot message-box-yes-no box 1
 shoot message-box-ok-cancel box 2
 shoot message-box-yes-no-cancel box 3
 shoot message-tip tip
+
+# A real run: one large file copied by a Passive run, photographed mid-run, paused and while asking.
+run="$out/run"
+rm -rf "$run"; mkdir -p "$run/source"
+head -c $((1024 * 1024 * 1024)) /dev/zero >"$run/source/large.bin"
+cp build/win64/bin/Brimlark.exe "$run/"
+printf '\xff\xfe' >"$run/job.brlk"
+printf '[Settings]\r\nversion=1\r\nFlag=0\r\nSkipAttributes=0\r\n[Folders]\r\n0=%s<|>%s\r\n' \
+  "$(windows_path "$run/source")" "$(windows_path "$run/backup")" | iconv -f UTF-8 -t UTF-16LE >>"$run/job.brlk"
+"$wine" "$(windows_path "$run/Brimlark.exe")" /Passive /NoUpdate "$(windows_path "$run/job.brlk")" >/dev/null 2>&1 </dev/null &
+brimlark=$!
+"$wine" "$poke" Brimlark_MsgBox "Brimlark Backup" >/dev/null 2>&1 </dev/null
+sleep 1.2
+import -display "$display" -window root "$out/progress-mid-run.png" && echo "$out/progress-mid-run.png"
+"$wine" "$poke" Brimlark_MsgBox "Brimlark Backup" Pause >/dev/null 2>&1 </dev/null
+sleep 0.7
+import -display "$display" -window root "$out/progress-paused.png" && echo "$out/progress-paused.png"
+"$wine" "$poke" Brimlark_MsgBox "Brimlark Backup" Cancel >/dev/null 2>&1 </dev/null
+"$wine" "$poke" _WINDOW_MsgBoxClass - >/dev/null 2>&1 </dev/null
+sleep 0.5
+import -display "$display" -window root "$out/progress-cancel-question.png" && echo "$out/progress-cancel-question.png"
+"$wine" "$poke" _WINDOW_MsgBoxClass - Yes >/dev/null 2>&1 </dev/null
+wait $brimlark 2>/dev/null || true
+rm -rf "$run"

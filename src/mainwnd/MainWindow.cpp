@@ -13,7 +13,7 @@ int RunMainWindow(const AppPaths& paths, const RunEnvironment& environment, cons
   const WideString& settingsFile =
       start.settingsFileToLoad.empty() ? paths.defaultSettingsPath : start.settingsFileToLoad;
   if (start.uiMode != UiMode::kNormal) {
-    return RunUnattended(environment, UnattendedRequest{settingsFile, start.missingSettingsFile});
+    return RunUnattended(environment, UnattendedRequest{start.uiMode, settingsFile, start.missingSettingsFile});
   }
   // The window itself is not built yet; the job is only loaded.
   JobList jobs;

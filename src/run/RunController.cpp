@@ -144,7 +144,7 @@ bool RunController::PrepareSide(JobSide& side) {
 
 bool RunController::ConnectSide(JobSide& side) {
   if (!side.remote) {
-    side.walker = std::make_unique<LocalSide>();
+    side.walker = localSideMaker_ ? localSideMaker_() : std::make_unique<LocalSide>();
     return true;
   }
   const FtpLocation& location = *side.location;

@@ -44,6 +44,8 @@ class RunController {
   // Where certificates of FTPS servers that the system does not trust are remembered; without it such
   // servers are refused.
   void SetCertificatePins(CertificatePins* pins) { pins_ = pins; }
+  // Makes the side of each local folder; tests put in one that reads slowly.
+  void SetLocalSideMaker(std::function<std::unique_ptr<Side>()> maker) { localSideMaker_ = std::move(maker); }
 
   // Resets the progress for a new run and takes the options.
   void Prepare(const BackupOptions& options);
@@ -102,6 +104,7 @@ class RunController {
   std::unique_ptr<unsigned char[]> copyBuffer_;
   uint32_t lastPermille_ = UINT32_MAX;
   CertificatePins* pins_ = nullptr;
+  std::function<std::unique_ptr<Side>()> localSideMaker_;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
   uint64_t jobStartTick_ = 0;
   WideString statusText_;  // what the status line says between the elapsed-time updates

@@ -3,6 +3,7 @@
 #include "base/FileSystem.h"
 #include "jobs/SettingsFile.h"
 #include "run/IniCertificatePins.h"
+#include "run/ProgressWindow.h"
 
 #include <windows.h>
 
@@ -75,8 +76,10 @@ int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& re
     return EndOnSettingsFile(log, SettingsFileState::kCannotBeRead, settingsFile);
   }
 
-  // Until the progress window exists, Passive runs show nothing either.
-  HiddenProgressView view;
+  // Passive shows the progress window, asking nothing unless the user presses Cancel; Quiet shows nothing.
+  HiddenProgressView hidden;
+  ProgressWindow window;
+  ProgressView& view = request.uiMode == UiMode::kPassive ? static_cast<ProgressView&>(window) : hidden;
   WindowsPower power;
   RunController controller(environment.progress, log, view, power, environment.osVersion);
   IniCertificatePins pins(environment.appIni);

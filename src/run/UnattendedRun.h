@@ -21,6 +21,7 @@ enum UnattendedExitCode : int {
 [[nodiscard]] int ExitCodeOf(const RunSummary& summary);
 
 struct UnattendedRequest {
+  UiMode uiMode = UiMode::kQuiet;  // Passive shows the progress window; Quiet shows nothing
   WideString settingsFile;  // the last one named on the command line, or the user's own when none is named
   // The last one named when it named no existing file: the run ends on it rather than run another file.
   WideString missingSettingsFile;

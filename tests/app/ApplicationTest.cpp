@@ -152,6 +152,50 @@ TEST_F(StartUpTest, QuietRunBacksUpTheSettingsFileAndReportsByExitCode) {
   EXPECT_EQ(errorLog.lines()[1].substr(13), L"Source directory not found: " + root / L"gone");
 }
 
+
+TEST_F(StartUpTest, PassiveRunShowsTheProgressWindowAndEndsWithTheQuietExitCode) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\large.bin", std::string(96 << 20, 'p')));
+  WideString job = root / L"job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, JobBytes(root / L"data", root / L"backup")));
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(exe, L"/Passive /NoUpdate " + Quoted(job)));
+  auto progressWindow = [&] { return FindProcessWindow(L"Brimlark_MsgBox", program.ProcessId()); };
+  bool seen = WaitUntil([&] { return progressWindow() != nullptr || program.WaitForEnd(0); }) && progressWindow();
+  ASSERT_TRUE(program.WaitForEnd(60000));
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(program.ExitCode(), 0u);
+  WIN32_FILE_ATTRIBUTE_DATA copied{};
+  ASSERT_TRUE(GetFileAttributesExW((root / L"backup\\large.bin").c_str(), GetFileExInfoStandard, &copied));
+  EXPECT_EQ(copied.nFileSizeLow, 96u << 20);
+}
+
+TEST_F(StartUpTest, PassiveRunCancelledWithYesEndsWithExitCode2) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\large.bin", std::string(256 << 20, 'c')));
+  WideString job = root / L"job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, JobBytes(root / L"data", root / L"backup")));
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(exe, L"/Passive /NoUpdate " + Quoted(job)));
+  HWND window = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    window = FindProcessWindow(L"Brimlark_MsgBox", program.ProcessId());
+    return window != nullptr || program.WaitForEnd(0);
+  }));
+  if (!window) GTEST_SKIP() << "the copy ended before the window could be closed";
+  PostMessageW(window, WM_CLOSE, 0, 0);  // the close box: a Cancel
+  HWND yes = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND box = FindProcessWindow(L"_WINDOW_MsgBoxClass", program.ProcessId());
+    yes = box ? FindWindowExW(box, nullptr, L"Button", L"Yes") : nullptr;
+    return yes != nullptr || program.WaitForEnd(0);
+  }));
+  if (!yes) GTEST_SKIP() << "the copy ended before the question was asked";
+  PostMessageW(yes, BM_CLICK, 0, 0);
+  ASSERT_TRUE(program.WaitForEnd(60000));
+  EXPECT_EQ(program.ExitCode(), 2u);
+  EXPECT_FALSE(Exists(root / L"backup\\large.bin"));  // no partial or short copy under the name
+  EXPECT_FALSE(Exists(root / L"backup\\large.bin.~brlk-part"));
+}
+
 TEST_F(StartUpTest, ApplicationIniHeldByAnotherProcessSurvivesTheRun) {
   WideString appIniPath = root / L"Brimlark.ini";
   ASSERT_TRUE(WriteTestFile(appIniPath, "[Settings]\r\nAutoUpdate=0\r\nImported m_appini=1\r\n"));

@@ -222,3 +222,13 @@ int RunProgram(WideView program, WideView arguments, DWORD timeoutMs) {
 }
 
 }  // namespace testing_support
+
+HWND testing_support::FindProcessWindow(const wchar_t* windowClass, DWORD processId) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+       window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == processId && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}

@@ -104,6 +104,13 @@ class RunningProgram {
 
   // True when the process has ended within timeoutMs.
   bool WaitForEnd(DWORD timeoutMs) { return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0; }
+  [[nodiscard]] DWORD ProcessId() const { return GetProcessId(process_.get()); }
+  // The exit code of the ended process (STILL_ACTIVE while it runs).
+  [[nodiscard]] DWORD ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+  }
 
   // Kills the process and waits for it; true when it was this kill that ended it.
   bool Kill() {
@@ -116,6 +123,10 @@ class RunningProgram {
  private:
   UniqueKernelHandle process_;
 };
+
+// The first visible top-level window of a class that belongs to a process (tests run side by side, each
+// with windows of the same classes).
+[[nodiscard]] HWND FindProcessWindow(const wchar_t* windowClass, DWORD processId);
 
 // Polls condition until it holds or timeoutMs pass; returns its last answer.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);

@@ -11,6 +11,8 @@
 #include <gdiplus.h>
 #include <shlobj.h>
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -329,7 +331,9 @@ TEST_F(UiWindowTest, MenuItemsRaiseTheirIds) {
 // Answers a message box from another thread once it is on screen: the n-th button from the left.
 class BoxClicker {
  public:
-  explicit BoxClicker(int buttonFromLeft) : thread_([this, buttonFromLeft] { Run(buttonFromLeft); }) {}
+  // When no box of this process appears, the owner gets a close request instead, so that the test ends.
+  BoxClicker(int buttonFromLeft, HWND owner)
+      : owner_(owner), thread_([this, buttonFromLeft] { Run(buttonFromLeft); }) {}
   ~BoxClicker() { thread_.join(); }
   bool clicked() const { return clicked_; }
 
@@ -337,8 +341,8 @@ class BoxClicker {
   void Run(int index) {
     ULONGLONG end = GetTickCount64() + 5000;
     while (GetTickCount64() < end) {
-      HWND box = FindWindowW(L"_WINDOW_MsgBoxClass", nullptr);
-      if (box && IsWindowVisible(box)) {
+      HWND box = testing_support::FindProcessWindow(L"_WINDOW_MsgBoxClass", GetCurrentProcessId());
+      if (box) {
         std::vector<std::pair<LONG, HWND>> buttons;
         EnumChildWindows(box, [](HWND child, LPARAM list) {
           wchar_t name[32];
@@ -359,7 +363,9 @@ class BoxClicker {
       }
       Sleep(10);
     }
+    PostMessageW(owner_, WM_CLOSE, 0, 0);
   }
+  HWND owner_;
   std::atomic<bool> clicked_{false};
   std::thread thread_;
 };
@@ -379,7 +385,7 @@ TEST_F(UiWindowTest, MessageBoxAnswersForEveryKindAndButton) {
     int answer = 0;
     bool clicked = false;
     {
-      BoxClicker clicker(c.button);
+      BoxClicker clicker(c.button, window.handle());
       answer = box.Ask(&window, L"Question?", c.kind);
       clicked = clicker.clicked();
     }
