@@ -70,8 +70,9 @@ bool PickWithItemDialog(HWND owner, WideView title, WideView initialFolder, Wide
 
 }  // namespace
 
-WideString ChooseFileToOpen(HWND owner, WideView title, WideView filter, DWORD flags, WideView initialName,
-                            WideView defaultExtension) {
+// The open or save dialog with a 2048-character buffer that starts with initialName.
+static WideString RunFileDialog(bool save, HWND owner, WideView title, WideView filter, DWORD flags, WideView initialName,
+                         WideView defaultExtension) {
   WideString buffer(kPathBuffer, L'\0');
   initialName.substr(0, kPathBuffer - 1).copy(buffer.data(), kPathBuffer - 1);
   WideString filters = FilterList(filter);
@@ -86,26 +87,17 @@ WideString ChooseFileToOpen(HWND owner, WideView title, WideView filter, DWORD f
   dialog.lpstrTitle = titleText.c_str();
   dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   dialog.Flags = flags | OFN_EXPLORER;
-  if (!GetOpenFileNameW(&dialog)) return {};
+  if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog))) return {};
   return WideString(buffer.c_str());
 }
 
+WideString ChooseFileToOpen(HWND owner, WideView title, WideView filter, DWORD flags, WideView initialName,
+                            WideView defaultExtension) {
+  return RunFileDialog(false, owner, title, filter, flags, initialName, defaultExtension);
+}
+
 WideString ChooseFileToSave(HWND owner, WideView title, WideView filter, WideView defaultExtension) {
-  WideString buffer(kPathBuffer, L'\0');
-  WideString filters = FilterList(filter);
-  WideString titleText(title);
-  WideString extension(defaultExtension);
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filters.c_str();
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = static_cast<DWORD>(kPathBuffer);
-  dialog.lpstrTitle = titleText.c_str();
-  dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
-  dialog.Flags = OFN_NOCHANGEDIR | OFN_EXPLORER;
-  if (!GetSaveFileNameW(&dialog)) return {};
-  return WideString(buffer.c_str());
+  return RunFileDialog(true, owner, title, filter, OFN_NOCHANGEDIR, {}, defaultExtension);
 }
 
 WideString ChooseFolder(HWND owner, WideView title, WideView initialFolder) {

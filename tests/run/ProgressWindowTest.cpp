@@ -13,6 +13,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include "GdiplusSession.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -24,23 +26,13 @@ using namespace testing_support;
 
 namespace {
 
-class GdiplusSession : public ::testing::Environment {
- public:
-  void SetUp() override {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-  }
-  void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
+const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new testing_support::GdiplusForAllTests);
 
- private:
-  ULONG_PTR token_ = 0;
-};
-const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusSession);
-
-// A local folder that reads slowly: each read of a file waits first, as a share that barely answers.
+// A local folder that reads slowly, as a share that barely answers: each read waits first, as long as
+// delayOfRead says for the read of that number (1, 2, ...).
 class SlowLocalSide final : public Side {
  public:
-  explicit SlowLocalSide(DWORD delayMs) : delayMs_(delayMs) {}
+  explicit SlowLocalSide(std::function<DWORD(int)> delayOfRead) : delayOfRead_(std::move(delayOfRead)) {}
   bool IsRemote() const override { return false; }
   WideString Join(const WideString& folder, const WideString& name) const override { return inner_.Join(folder, name); }
   ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) override { return inner_.List(folder, entries); }
@@ -51,7 +43,7 @@ class SlowLocalSide final : public Side {
   bool Delete(const WideString& path, bool isFolder) override { return inner_.Delete(path, isFolder); }
   bool OpenRead(const WideString& path) override { return inner_.OpenRead(path); }
   int Read(void* buffer, size_t size) override {
-    Sleep(delayMs_);
+    Sleep(delayOfRead_(++reads_));
     return inner_.Read(buffer, std::min<size_t>(size, 64 * 1024));
   }
   bool CloseRead() override { return inner_.CloseRead(); }
@@ -61,7 +53,8 @@ class SlowLocalSide final : public Side {
   void AbandonWrite() override { inner_.AbandonWrite(); }
 
  private:
-  DWORD delayMs_;
+  std::function<DWORD(int)> delayOfRead_;
+  int reads_ = 0;
   LocalSide inner_;
 };
 
@@ -153,7 +146,7 @@ class ProgressWindowTest : public ::testing::Test {
     JobList jobs;
     jobs.Add({source, target, L"", L"", L"", true});
     RunController controller(progress, log, view, power, 6.1);
-    controller.SetLocalSideMaker([delayMs] { return std::make_unique<SlowLocalSide>(delayMs); });
+    controller.SetLocalSideMaker([delayMs] { return std::make_unique<SlowLocalSide>([delayMs](int) { return delayMs; }); });
     controller.Prepare(BackupOptions{mode, false, 0});
     return controller.Run(jobs);
   }
@@ -309,32 +302,9 @@ TEST_F(ProgressWindowTest, AStuckWorkerNeverStopsTheWindowDuringTheGracePeriod) 
   JobList jobs;
   jobs.Add({source, target, L"", L"", L"", true});
   RunController controller(progress, log, view, power, 6.1);
-  int reads = 0;
-  controller.SetLocalSideMaker([&reads] {
-    struct StuckSide final : Side {
-      explicit StuckSide(int& count) : count_(count) {}
-      bool IsRemote() const override { return false; }
-      WideString Join(const WideString& f, const WideString& n) const override { return inner.Join(f, n); }
-      ListOutcome List(const WideString& f, std::vector<SideEntry>& e) override { return inner.List(f, e); }
-      Probe Look(const WideString& p) override { return inner.Look(p); }
-      bool FolderExists(const WideString& f) override { return inner.FolderExists(f); }
-      bool StillStands(const WideString& f) override { return inner.StillStands(f); }
-      bool MakeFolder(const WideString& f, DWORD a) override { return inner.MakeFolder(f, a); }
-      bool Delete(const WideString& p, bool d) override { return inner.Delete(p, d); }
-      bool OpenRead(const WideString& p) override { return inner.OpenRead(p); }
-      int Read(void* buffer, size_t size) override {
-        Sleep(++count_ == 2 ? 5000 : 10);
-        return inner.Read(buffer, std::min<size_t>(size, 64 * 1024));
-      }
-      bool CloseRead() override { return inner.CloseRead(); }
-      bool OpenWrite(const WideString& p) override { return inner.OpenWrite(p); }
-      bool Write(const void* d, size_t s) override { return inner.Write(d, s); }
-      bool FinishWrite(const SideEntry& s) override { return inner.FinishWrite(s); }
-      void AbandonWrite() override { inner.AbandonWrite(); }
-      int& count_;
-      LocalSide inner;
-    };
-    return std::make_unique<StuckSide>(reads);
+  // Every read of the source is quick but the second, which takes five seconds.
+  controller.SetLocalSideMaker([] {
+    return std::make_unique<SlowLocalSide>([](int read) { return read == 2 ? DWORD{5000} : DWORD{10}; });
   });
   controller.Prepare(BackupOptions{BackupMode::kCommon, false, 0});
   RunSummary summary = controller.Run(jobs);

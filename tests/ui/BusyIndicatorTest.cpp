@@ -4,6 +4,8 @@
 #include "ui/BusyIndicator.h"
 #include "ui/GdiOwners.h"
 
+#include "GdiplusSession.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +13,8 @@
 #include <cstdlib>
 #include <functional>
 #include <vector>
+
+using testing_support::GdiplusSession;
 
 namespace {
 
@@ -21,23 +25,6 @@ constexpr COLORREF kWindowColour = RGB(0, 0, 255);
 constexpr Gdiplus::ARGB kPenColour = 0xFFFF0000;
 constexpr int kSize = 32;
 
-class GdiplusSession {
- public:
-  GdiplusSession() {
-    Gdiplus::GdiplusStartupInput input;
-    started_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
-  }
-  ~GdiplusSession() {
-    if (started_) Gdiplus::GdiplusShutdown(token_);
-  }
-  GdiplusSession(const GdiplusSession&) = delete;
-  GdiplusSession& operator=(const GdiplusSession&) = delete;
-  [[nodiscard]] bool started() const { return started_; }
-
- private:
-  ULONG_PTR token_ = 0;
-  bool started_ = false;
-};
 
 // Handles the thread's messages until condition holds or the deadline passes; returns its last answer.
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = kDeadlineMs) {

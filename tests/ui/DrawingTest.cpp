@@ -2,6 +2,8 @@
 
 #include "ui/Drawing.h"
 
+#include "GdiplusSession.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,25 +13,10 @@
 
 using namespace Gdiplus;
 
+using testing_support::GdiplusSession;
+
 namespace {
 
-class GdiplusSession {
- public:
-  GdiplusSession() {
-    GdiplusStartupInput input;
-    started_ = GdiplusStartup(&token_, &input, nullptr) == Ok;
-  }
-  ~GdiplusSession() {
-    if (started_) GdiplusShutdown(token_);
-  }
-  GdiplusSession(const GdiplusSession&) = delete;
-  GdiplusSession& operator=(const GdiplusSession&) = delete;
-  [[nodiscard]] bool started() const { return started_; }
-
- private:
-  ULONG_PTR token_ = 0;
-  bool started_ = false;
-};
 
 class DrawingTest : public testing::Test {
  protected:

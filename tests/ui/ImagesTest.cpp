@@ -6,6 +6,8 @@
 
 #include "res/ResourceIds.h"
 
+#include "GdiplusSession.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,25 +15,10 @@
 
 using namespace Gdiplus;
 
+using testing_support::GdiplusSession;
+
 namespace {
 
-class GdiplusSession {
- public:
-  GdiplusSession() {
-    GdiplusStartupInput input;
-    started_ = GdiplusStartup(&token_, &input, nullptr) == Ok;
-  }
-  ~GdiplusSession() {
-    if (started_) GdiplusShutdown(token_);
-  }
-  GdiplusSession(const GdiplusSession&) = delete;
-  GdiplusSession& operator=(const GdiplusSession&) = delete;
-  [[nodiscard]] bool started() const { return started_; }
-
- private:
-  ULONG_PTR token_ = 0;
-  bool started_ = false;
-};
 
 class ImagesTest : public testing::Test {
  protected:

@@ -13,6 +13,8 @@
 
 #include "TestSupport.h"
 
+#include "GdiplusSession.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -22,19 +24,7 @@
 
 namespace {
 
-// GDI+ for the pictures the framework draws; started once for the whole test program.
-class GdiplusSession : public ::testing::Environment {
- public:
-  void SetUp() override {
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-  }
-  void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
-
- private:
-  ULONG_PTR token_ = 0;
-};
-const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusSession);
+const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new testing_support::GdiplusForAllTests);
 
 // Runs the window's loop until an event satisfies the condition or the deadline passes.
 bool LoopUntil(UiWindow& window, const std::function<bool(const UiEvent&)>& wanted, DWORD deadlineMs = 5000) {
