@@ -45,6 +45,7 @@ shoot message-box-yes-no box 1
 shoot message-box-ok-cancel box 2
 shoot message-box-yes-no-cancel box 3
 shoot message-tip tip
+shoot strict-warning strict
 
 # A real run: one large file copied by a Passive run, photographed mid-run, paused and while asking.
 run="$out/run"

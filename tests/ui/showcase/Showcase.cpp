@@ -4,7 +4,9 @@
 //   ui_showcase controls <ready-file>
 //   ui_showcase box <kind 0-3> <ready-file>
 //   ui_showcase tip <ready-file>
+//   ui_showcase strict <ready-file>
 
+#include "mainwnd/StrictWarning.h"
 #include "ui/Controls.h"
 #include "ui/ListView.h"
 #include "ui/Menus.h"
@@ -74,6 +76,14 @@ void MakeEveryKind(UiWindow& window) {
   (void)SetTooltip(window, 2, L"A tooltip\r\non two lines");
 }
 
+DWORD WINAPI SayReadyOnceWarningShows(void* readyFile) {
+  while (!FindWindowW(L"Brimlark_MsgBox", nullptr)) Sleep(20);
+  Sleep(200);
+  HANDLE ready = CreateFileW(static_cast<const wchar_t*>(readyFile), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -99,8 +109,18 @@ int wmain(int argc, wchar_t** argv) {
     box.ShowTip(window, L"Successfully saved.\r\nThe backup settings are in daily.brlk.||Saved");
   }
   window.Flush();
-  HANDLE ready = CreateFileW(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  auto sayReady = [readyFile] {
+    HANDLE ready = CreateFileW(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  };
+  if (what == L"strict") {
+    // The warning waits for its answer: the file says it is up once a thread has seen it on screen.
+    CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    IniFile appIni;
+    (void)ConfirmStrictBackup(StrictWarningOwner{window}, appIni, UiMode::kNormal);
+    return 0;
+  }
+  sayReady();
   for (;;) {
     const UiEvent& event = window.WaitEvent();
     if (event.code == kEventClose || event.code == kEventQuit) break;
