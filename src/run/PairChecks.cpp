@@ -1,5 +1,7 @@
 #include "run/PairChecks.h"
 
+#include "jobs/PathRelation.h"
+
 #include "base/FileSystem.h"
 
 #include <windows.h>
@@ -39,11 +41,11 @@ WideString ComparablePath(const WideString& canonical) {
 }
 
 // One folder is the other or lies inside it. Both are compared without regard to case.
+// The same test as the pair editor's, on the forms the run compares; an empty form is a server's root,
+// which holds everything on it.
 bool Nested(const WideString& a, const WideString& b, wchar_t separator) {
-  const WideString& shorter = a.size() <= b.size() ? a : b;
-  const WideString& longer = a.size() <= b.size() ? b : a;
-  if (!text::StartsWith(longer, shorter)) return false;
-  return longer.size() == shorter.size() || shorter.empty() || longer[shorter.size()] == separator;
+  if (a.empty() || b.empty()) return true;
+  return RelationOf(a, b, separator) != PathRelation::kUnrelated;
 }
 
 // Remote directories as "/a/b", without doubled or trailing slashes.
