@@ -46,6 +46,11 @@ shoot message-box-ok-cancel box 2
 shoot message-box-yes-no-cancel box 3
 shoot message-tip tip
 shoot strict-warning strict
+shoot pair-editor editor
+shoot ftp-location ftp
+mkdir -p "$out/main-window-files"
+shoot main-window main "$(windows_path "$out/main-window-files")"
+rm -rf "$out/main-window-files"
 
 # A real run: one large file copied by a Passive run, photographed mid-run, paused and while asking.
 run="$out/run"

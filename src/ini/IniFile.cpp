@@ -179,6 +179,14 @@ int IniFile::DeleteKey(WideView section, WideView key) {
   return 1;
 }
 
+void IniFile::ReplaceSection(WideView section, std::vector<WideString> keyLines) {
+  while (FindHeader(section)) (void)DeleteSection(section);
+  lines_.reserve(lines_.size() + keyLines.size() + 1);
+  lines_.push_back(text::Concat(L"[", section, L"]"));
+  for (WideString& line : keyLines) lines_.push_back(std::move(line));
+  modified_ = true;
+}
+
 int IniFile::DeleteSection(WideView section) {
   auto header = FindHeader(section);
   if (!header) return 2;

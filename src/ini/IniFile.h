@@ -34,6 +34,9 @@ class IniFile {
   int DeleteKey(WideView section, WideView key);
   // 1 removed, 2 not found.
   int DeleteSection(WideView section);
+  // Puts the section, with exactly these "key=value" lines, at the end of the store in one step (a
+  // section of thousands of keys set one by one would be searched once per key).
+  void ReplaceSection(WideView section, std::vector<WideString> keyLines);
 
   [[nodiscard]] std::optional<Range> SectionRange(WideView section) const;
   // 1-based number of the next key line among the lines [from, to) (to 0 = all), or 0.

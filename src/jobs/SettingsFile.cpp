@@ -89,17 +89,18 @@ size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const Backup
   jobIni.SetString(kSettings, L"version", L"1");
   jobIni.SetString(kSettings, L"Flag", text::DecimalUnsigned(options.FlagValue()));
   jobIni.SetString(kSettings, L"SkipAttributes", text::DecimalUnsigned(options.skipAttributes));
-  jobIni.DeleteSection(kFolders);
-
-  size_t written = 0;
+  std::vector<WideString> lines;
+  lines.reserve(jobs.size());
   for (size_t i = 0; i < jobs.size(); ++i) {
     const FolderPair& pair = jobs[i];
     const WideString& source = SideToSave(pair.source, pair.sourceLocation);
     const WideString& destination = SideToSave(pair.destination, pair.destinationLocation);
     if (source.empty() || destination.empty()) continue;
-    WideString line = text::Concat(source, kPairSeparator, pair.checked ? L"" : L"0", destination);
-    if (jobIni.SetString(kFolders, text::DecimalUnsigned(i), line)) ++written;
+    lines.push_back(text::Concat(text::DecimalUnsigned(i), L"=", source, kPairSeparator, pair.checked ? L"" : L"0",
+                                 destination));
   }
+  size_t written = lines.size();
+  jobIni.ReplaceSection(kFolders, std::move(lines));
 
   return jobIni.Save(path) ? written : 0;
 }

@@ -3,7 +3,7 @@
 #include "base/FileSystem.h"
 #include "engine/ForceDelete.h"
 #include "jobs/SettingsFile.h"
-#include "mainwnd/JobStatus.h"
+#include "mainwnd/MainWindowFrame.h"
 #include "run/UnattendedRun.h"
 
 int RunMainWindow(const AppPaths& paths, const RunEnvironment& environment, const MainWindowStart& start) {
@@ -15,10 +15,7 @@ int RunMainWindow(const AppPaths& paths, const RunEnvironment& environment, cons
   if (start.uiMode != UiMode::kNormal) {
     return RunUnattended(environment, UnattendedRequest{start.uiMode, settingsFile, start.missingSettingsFile});
   }
-  // The window itself is not built yet; the job is only loaded.
-  JobList jobs;
-  BackupOptions options;
-  LoadJob(environment.jobIni, settingsFile, jobs, options);
-  (void)LoadedStatus(settingsFile);
-  return 0;
+  MainWindowFrame frame(paths, environment, start);
+  if (!frame.Open()) return 1;
+  return frame.RunLoop();
 }

@@ -123,6 +123,15 @@ LRESULT CALLBACK TabPageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM
     case WM_DRAWITEM:
     case WM_CONTEXTMENU:
       return SendMessageW(GetAncestor(page, GA_ROOT), message, wParam, lParam);
+    case WM_ERASEBKGND:
+      // A sub-window paints the brush it was given; a tab page its class brush.
+      if (auto brush = reinterpret_cast<HBRUSH>(GetWindowLongPtrW(page, GWLP_USERDATA))) {
+        RECT client{};
+        GetClientRect(page, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+        return 1;
+      }
+      return DefWindowProcW(page, message, wParam, lParam);
     default:
       return DefWindowProcW(page, message, wParam, lParam);
   }
@@ -345,6 +354,27 @@ int AddTabPage(UiWindow& window, int tabControlId, WideView title) {
   item.mask = TCIF_PARAM;
   item.lParam = id;
   SendMessageW(tabs, TCM_SETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  return id;
+}
+
+int AddSubWindow(UiWindow& window, int x, int y, int width, int height, UniqueBrush background) {
+  static constexpr wchar_t kSubWindowClass[] = L"_WINSUB_ WINDOW";
+  WNDCLASSEXW subClass{};
+  subClass.cbSize = sizeof(subClass);
+  if (!GetClassInfoExW(window.instance(), kSubWindowClass, &subClass)) {
+    subClass.lpfnWndProc = TabPageProcedure;
+    subClass.hInstance = window.instance();
+    subClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    subClass.lpszClassName = kSubWindowClass;
+    if (!RegisterClassExW(&subClass)) return 0;
+  }
+  window.CloseContainer();
+  HWND sub = MakeChild(window, kSubWindowClass, L"", 0, WS_EX_CONTROLPARENT, x, y, width, height);
+  int id = FinishControl(window, ControlType::kSubWindow, sub, x, y, width, height);
+  if (!id) return 0;
+  ControlRecord* record = window.Record(id);
+  record->brush = std::move(background);
+  SetWindowLongPtrW(sub, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record->brush.get()));
   return id;
 }
 

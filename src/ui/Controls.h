@@ -46,6 +46,9 @@ bool AttachUpDown(UiWindow& window, int fieldId, int low, int high);
 [[nodiscard]] int AddLink(UiWindow& window, WideView text, WideView address, int x, int width);
 [[nodiscard]] int AddProgressBar(UiWindow& window, int x, int y, int width, int height);
 [[nodiscard]] int AddTabControl(UiWindow& window, int x, int y, int width, int height);
+// A child window that holds the controls made next (until UiWindow::CloseContainer()), painted with the
+// given brush: a title band, say.
+[[nodiscard]] int AddSubWindow(UiWindow& window, int x, int y, int width, int height, UniqueBrush background);
 // A page of a tab control; the controls made next belong to it, until UiWindow::CloseContainer().
 [[nodiscard]] int AddTabPage(UiWindow& window, int tabControlId, WideView title);
 

@@ -93,7 +93,7 @@ int AddListRow(UiWindow& window, int id, WideView cells) {
   int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   if (row < 0) return -1;
   for (size_t column = 1; column < texts.size(); ++column) {
-    (void)SetListCell(window, id, row, static_cast<int>(column), texts[column]);
+    if (!texts[column].empty()) (void)SetListCell(window, id, row, static_cast<int>(column), texts[column]);
   }
   return row;
 }

@@ -325,8 +325,16 @@ void UiWindow::SetShape(int cornerDiameter) {
     return;
   }
   frameless_ = false;
-  // The window owns the region once it is set.
-  HRGN region = CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, cornerDiameter / 2, cornerDiameter / 2);
+  // The region is in window coordinates: it covers the client area wherever the frame puts it, so that only
+  // the client area shows. The window owns the region once it is set.
+  RECT outer{};
+  GetWindowRect(window_, &outer);
+  POINT origin{0, 0};
+  ClientToScreen(window_, &origin);
+  int left = origin.x - outer.left;
+  int top = origin.y - outer.top;
+  HRGN region = CreateRoundRectRgn(left, top, left + client.right + 1, top + client.bottom + 1, cornerDiameter / 2,
+                                   cornerDiameter / 2);
   if (region && !SetWindowRgn(window_, region, TRUE)) DeleteObject(region);
 }
 

@@ -105,6 +105,9 @@ class RunningProgram {
   // True when the process has ended within timeoutMs.
   bool WaitForEnd(DWORD timeoutMs) { return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0; }
   [[nodiscard]] DWORD ProcessId() const { return GetProcessId(process_.get()); }
+  // True once the program waits for input with none waiting (its windows built and its start-up events
+  // handled), within timeoutMs.
+  bool WaitForIdle(DWORD timeoutMs) { return WaitForInputIdle(process_.get(), timeoutMs) == 0; }
   // The exit code of the ended process (STILL_ACTIVE while it runs).
   [[nodiscard]] DWORD ExitCode() const {
     DWORD code = STILL_ACTIVE;

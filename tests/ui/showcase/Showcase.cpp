@@ -5,7 +5,15 @@
 //   ui_showcase box <kind 0-3> <ready-file>
 //   ui_showcase tip <ready-file>
 //   ui_showcase strict <ready-file>
+//   ui_showcase editor <ready-file>
+//   ui_showcase ftp <ready-file>
+//   ui_showcase main <folder> <ready-file>   (the main window on a settings file of three pairs in folder)
 
+#include "jobs/FtpLocation.h"
+#include "jobs/SettingsFile.h"
+#include "mainwnd/FtpLocationDialog.h"
+#include "mainwnd/PairEditor.h"
+#include "mainwnd/MainWindowFrame.h"
 #include "mainwnd/StrictWarning.h"
 #include "ui/Controls.h"
 #include "ui/ListView.h"
@@ -84,6 +92,13 @@ DWORD WINAPI SayReadyOnceWarningShows(void* readyFile) {
   return 0;
 }
 
+DWORD WINAPI SayReadyAfterAMoment(void* readyFile) {
+  Sleep(500);
+  HANDLE ready = CreateFileW(static_cast<const wchar_t*>(readyFile), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -94,6 +109,26 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring what = argv[1];
   const wchar_t* readyFile = argv[argc - 1];
 
+  if (what == L"main" && argc > 3) {
+    std::wstring folder = argv[2];
+    AppPaths paths;
+    paths.appDirectory = folder;
+    paths.defaultSettingsPath = folder + L"\\user.brlk";
+    paths.updateTempPath = folder + L"\\Brimlark.temp.exe";
+    JobList jobs;
+    jobs.Add({L"C:\\Users\\me\\Documents", L"D:\\Backup\\Documents", L"", L"", L"", true});
+    jobs.Add({L"C:\\Users\\me\\Pictures", L"E:\\Photos backup", L"", L"", L"", true});
+    jobs.Add({L"%UserProfile%\\Music", L"\\\\nas\\music", L"", L"", L"", false});
+    IniFile jobIni, appIni;
+    (void)SaveJob(jobIni, paths.defaultSettingsPath, jobs, BackupOptions{});
+    ErrorLog log(folder + L"\\Brimlark_ErrorLog.txt");
+    RunProgress progress;
+    MainWindowFrame frame(paths, RunEnvironment{appIni, jobIni, log, progress, 6.1}, MainWindowStart{});
+    if (!frame.Open()) return 1;
+    frame.window().Flush();
+    CreateThread(nullptr, 0, SayReadyAfterAMoment, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    return frame.RunLoop();
+  }
   UiWindow window;
   window.Create(L"BrimlarkShowcase", L"Brimlark window framework", 700, 340, 20, 20, kDefaultWindowStyle,
                 kDefaultExtendedStyle, nullptr);
@@ -118,6 +153,25 @@ int wmain(int argc, wchar_t** argv) {
     CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
     IniFile appIni;
     (void)ConfirmStrictBackup(StrictWarningOwner{window}, appIni, UiMode::kNormal);
+    return 0;
+  }
+  if (what == L"editor") {
+    int list = AddListView(window, L"Source\nDestination\nItemId\nSourceLocation\nDestinationLocation", 10, 10, 680,
+                           320, LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES);
+    (void)AddListRow(window, list, L"C:\\Users\\me\\Pictures\nD:\\Backup\\Pictures\n1\n\n");
+    (void)SetListRowChecked(window, list, 0, true);
+    CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    IniFile appIni;
+    (void)EditPair(window, list, 0, L"", appIni);
+    return 0;
+  }
+  if (what == L"ftp") {
+    CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    WideString stored =
+        MakeStoredForm(FtpLocation{L"backup.example.invalid", L"/pictures", L"me", L"secret", L"21", L"2"})
+            .value_or(WideString());
+    WideString display;
+    (void)EditFtpLocation(window, stored, display);
     return 0;
   }
   sayReady();

@@ -1,0 +1,227 @@
+// The main window driven through its own event handling under Xvfb: input is posted as a user's would
+// be, and questions are answered from another thread once they are on screen.
+
+#include "mainwnd/MainWindowFrame.h"
+
+#include "GdiplusSession.h"
+#include "TestSupport.h"
+#include "base/FileSystem.h"
+#include "jobs/SettingsFile.h"
+#include "ui/Controls.h"
+#include "ui/ListView.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace testing_support;
+
+namespace {
+
+const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusForAllTests);
+
+// Once a message box of this process is on screen, clicks the button with the given text.
+class BoxAnswerer {
+ public:
+  explicit BoxAnswerer(WideView button) : button_(button), thread_([this] { Run(); }) {}
+  ~BoxAnswerer() { thread_.join(); }
+  bool answered() const { return answered_; }
+  const WideString& question() const { return question_; }
+
+ private:
+  void Run() {
+    ULONGLONG end = GetTickCount64() + 10000;
+    while (GetTickCount64() < end) {
+      if (HWND box = FindProcessWindow(L"_WINDOW_MsgBoxClass", GetCurrentProcessId())) {
+        if (HWND button = FindWindowExW(box, nullptr, L"Button", button_.c_str())) {
+          wchar_t text[512] = {};
+          GetWindowTextW(FindWindowExW(box, nullptr, L"Static", nullptr), text, 512);
+          question_ = text;
+          PostMessageW(button, BM_CLICK, 0, 0);
+          answered_ = true;
+          return;
+        }
+      }
+      Sleep(10);
+    }
+  }
+  WideString button_;
+  WideString question_;
+  std::atomic<bool> answered_{false};
+  std::thread thread_;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    paths.appDirectory = root.path();
+    paths.defaultSettingsPath = root / L"user.brlk";
+    paths.updateTempPath = root / L"Brimlark.temp.exe";
+    paths.errorLogPath = root / L"Brimlark_ErrorLog.txt";
+  }
+
+  // Writes a settings file with the given pairs (source, destination, checked) and opens the window on it.
+  void OpenOn(const std::vector<FolderPair>& pairs, BackupOptions options = {}) {
+    JobList jobs;
+    for (const FolderPair& pair : pairs) jobs.Add(pair);
+    IniFile writer;
+    ASSERT_GT(SaveJob(writer, file, jobs, options) + (pairs.empty() ? 1 : 0), 0u);
+    start.settingsFileToLoad = file;
+    frame = std::make_unique<MainWindowFrame>(paths, RunEnvironment{appIni, jobIni, log, progress, 6.1}, start);
+    ASSERT_TRUE(frame->Open());
+  }
+  // Lets the window handle what is waiting, as its loop would.
+  bool Pump() {
+    for (const UiEvent* event = &frame->window().NextEvent(); event->code != kEventNone; event = &frame->window().NextEvent()) {
+      if (!frame->Handle(*event)) return false;
+    }
+    return true;
+  }
+  void Click(MainWindowFrame::Command command) {
+    HWND control = frame->window().ControlHandle(frame->commandId(command));
+    UiWindow& window = frame->window();
+    const ControlRecord* record = window.Record(frame->commandId(command));
+    if (record && (record->type == ControlType::kCheckBoxPair || record->type == ControlType::kRadioPair)) {
+      PostMessageW(window.handle(), WM_COMMAND, MAKEWPARAM(frame->commandId(command), STN_CLICKED),
+                   reinterpret_cast<LPARAM>(control));
+    } else {
+      PostMessageW(control, BM_CLICK, 0, 0);
+    }
+  }
+  uint32_t State(MainWindowFrame::Command command) { return frame->window().GetState(frame->commandId(command)); }
+  bool Enabled(MainWindowFrame::Command command) { return (State(command) & kStateEnable) != 0; }
+  bool Checked(MainWindowFrame::Command command) { return (State(command) & kStateChecked) != 0; }
+
+  TempFolder root;
+  WideString file = root / L"job.brlk";
+  AppPaths paths;
+  IniFile appIni;
+  IniFile jobIni;
+  ErrorLog log{root / L"Brimlark_ErrorLog.txt"};
+  RunProgress progress;
+  MainWindowStart start;
+  std::unique_ptr<MainWindowFrame> frame;
+};
+
+FolderPair Pair(WideView source, WideView destination, bool checked = true) {
+  return FolderPair{WideString(source), WideString(destination), L"", L"", L"", checked};
+}
+
+TEST_F(MainWindowTest, TheListShowsTheFileAndSavingWritesTheSameBytes) {
+  OpenOn({Pair(L"C:\\one", L"D:\\one"), Pair(L"C:\\two", L"D:\\two", false), Pair(L"C:\\three", L"D:\\three")},
+         BackupOptions{BackupMode::kSync, true, 2});
+  std::string written = ReadTestFile(file);
+  ASSERT_EQ(ListRowCount(frame->window(), frame->listId()), 3);
+  EXPECT_EQ(ListCell(frame->window(), frame->listId(), 1, 0), L"C:\\two");
+  EXPECT_FALSE(IsListRowChecked(frame->window(), frame->listId(), 1));
+  EXPECT_TRUE(Checked(MainWindowFrame::kSync));
+  EXPECT_FALSE(Enabled(MainWindowFrame::kUpdateMethod));
+  EXPECT_TRUE(frame->clean());
+  Click(MainWindowFrame::kSave);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && ReadTestFile(file) == written && frame->clean(); }, 5000));
+}
+
+TEST_F(MainWindowTest, MoveUpAndDownFollowTheSelection) {
+  struct Case {
+    int rows, selected;
+    bool up, down;
+  };
+  const Case cases[] = {{1, 0, false, false}, {2, 0, false, true}, {2, 1, true, false}, {3, 1, true, true}};
+  for (const Case& c : cases) {
+    std::vector<FolderPair> pairs;
+    for (int i = 0; i < c.rows; ++i) pairs.push_back(Pair(L"C:\\s" + text::Decimal(i), L"D:\\d" + text::Decimal(i)));
+    OpenOn(pairs);
+    ASSERT_TRUE(SelectListRow(frame->window(), frame->listId(), c.selected));
+    ASSERT_TRUE(Pump());
+    EXPECT_EQ(Enabled(MainWindowFrame::kMoveUp), c.up) << c.rows << " rows, row " << c.selected;
+    EXPECT_EQ(Enabled(MainWindowFrame::kMoveDown), c.down) << c.rows << " rows, row " << c.selected;
+    EXPECT_TRUE(Enabled(MainWindowFrame::kEdit));
+    frame.reset();
+  }
+}
+
+TEST_F(MainWindowTest, TheModeDecidesWhatTheUpdateMethodBoxAllows) {
+  OpenOn({Pair(L"C:\\one", L"D:\\one")});
+  Click(MainWindowFrame::kRestore);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && Checked(MainWindowFrame::kRestore); }, 5000));
+  EXPECT_FALSE(Checked(MainWindowFrame::kUpdateMethod));
+  EXPECT_FALSE(Enabled(MainWindowFrame::kUpdateMethod));
+  EXPECT_FALSE(frame->clean());
+  Click(MainWindowFrame::kSync);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && Checked(MainWindowFrame::kSync); }, 5000));
+  EXPECT_TRUE(Checked(MainWindowFrame::kUpdateMethod));
+  EXPECT_FALSE(Enabled(MainWindowFrame::kUpdateMethod));
+  Click(MainWindowFrame::kCommon);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && Checked(MainWindowFrame::kCommon); }, 5000));
+  EXPECT_TRUE(Checked(MainWindowFrame::kUpdateMethod));
+  EXPECT_TRUE(Enabled(MainWindowFrame::kUpdateMethod));
+  EXPECT_FALSE(Checked(MainWindowFrame::kSync));
+}
+
+TEST_F(MainWindowTest, ClosingWithChangesAsksAndCancelKeepsThem) {
+  OpenOn({Pair(L"C:\\one", L"D:\\one")});
+  std::string before = ReadTestFile(file);
+  Click(MainWindowFrame::kStrict);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && !frame->clean(); }, 5000));
+  bool goesOn = false;
+  {
+    BoxAnswerer answerer(L"Cancel");
+    PostMessageW(frame->window().handle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !(goesOn = Pump()) || answerer.answered(); }, 10000));
+    goesOn = Pump();
+    EXPECT_EQ(answerer.question(), L"Save changes to job.brlk?");
+  }
+  EXPECT_TRUE(goesOn);  // the window stays
+  EXPECT_FALSE(frame->clean());
+  EXPECT_TRUE(Checked(MainWindowFrame::kStrict));
+  EXPECT_EQ(ReadTestFile(file), before);
+  {
+    BoxAnswerer answerer(L"Yes");
+    PostMessageW(frame->window().handle(), WM_CLOSE, 0, 0);
+    bool ended = WaitUntil([&] { return !Pump(); }, 10000);
+    EXPECT_TRUE(ended);
+  }
+  IniFile saved(file);
+  EXPECT_STREQ(saved.GetString(L"Settings", L"Flag", L""), L"17");  // Strict with the update method
+}
+
+TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\a.txt", "alpha"));
+  OpenOn({Pair(root / L"data", root / L"backup"), Pair(root / L"missing", root / L"backup2")});
+  BoxAnswerer answerer(L"OK");
+  Click(MainWindowFrame::kStart);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && answerer.answered(); }, 20000));
+  EXPECT_EQ(ReadTestFile(root / L"backup\\a.txt"), "alpha");
+  EXPECT_EQ(answerer.question(),
+            L"1 file could not be copied.\r\n\r\nFor more information please see the error log.");
+}
+
+TEST_F(MainWindowTest, TenThousandPairsLoadAndSaveQuickly) {
+  std::vector<FolderPair> pairs;
+  for (int i = 0; i < 10000; ++i) pairs.push_back(Pair(L"C:\\source\\folder" + text::Decimal(i), L"D:\\backup\\folder" + text::Decimal(i)));
+  JobList jobs;
+  for (const FolderPair& pair : pairs) jobs.Add(pair);
+  IniFile writer;
+  ULONGLONG began = GetTickCount64();
+  ASSERT_EQ(SaveJob(writer, file, jobs, BackupOptions{}), 10000u);
+  std::printf("10,000 pairs written by the settings-file code in %llu ms\n", GetTickCount64() - began);
+  start.settingsFileToLoad = file;
+  frame = std::make_unique<MainWindowFrame>(paths, RunEnvironment{appIni, jobIni, log, progress, 6.1}, start);
+  began = GetTickCount64();
+  ASSERT_TRUE(frame->Open());
+  ULONGLONG opened = GetTickCount64() - began;
+  ASSERT_EQ(ListRowCount(frame->window(), frame->listId()), 10000);
+  began = GetTickCount64();
+  Click(MainWindowFrame::kSave);
+  // Saved once the confirmation tip shows.
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && FindProcessWindow(L"_WndMsgTipClass", GetCurrentProcessId()); }, 20000));
+  ULONGLONG saved = GetTickCount64() - began;
+  std::printf("10,000 pairs: window open and filled in %llu ms, saved in %llu ms\n", opened, saved);
+  // Generous bounds that still catch a list redrawn for every row or a store searched once per key; the goal
+  // of one second each is not reached under Wine yet (about six and three seconds here).
+  EXPECT_LT(opened, 20000u);
+  EXPECT_LT(saved, 20000u);
+}
+
+}  // namespace

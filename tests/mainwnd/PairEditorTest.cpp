@@ -1,0 +1,441 @@
+// The folder-pair editor, for real under Xvfb: a helper thread types into its fields, drops folders on
+// them and clicks its buttons once it is on screen, as a user would, while the main window's loop runs it.
+
+#include "mainwnd/PairEditor.h"
+
+#include "GdiplusSession.h"
+#include "TestSupport.h"
+#include "jobs/FtpLocation.h"
+#include "mainwnd/Shortcuts.h"
+#include "ui/Controls.h"
+#include "ui/ListView.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cstring>
+#include <functional>
+#include <thread>
+
+using namespace testing_support;
+
+namespace {
+
+const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusForAllTests);
+
+constexpr wchar_t kWindowClass[] = L"Brimlark_MsgBox";
+constexpr wchar_t kQuestionClass[] = L"_WINDOW_MsgBoxClass";
+constexpr wchar_t kQuestion[] = L"Do you want to append a sub-folder with the same name as the source?";
+
+HWND FindShown(const wchar_t* windowClass, const wchar_t* title) {
+  struct Search {
+    const wchar_t* windowClass;
+    const wchar_t* title;
+    HWND found;
+  } search{windowClass, title, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        wchar_t name[128] = {};
+        GetClassNameW(window, name, 128);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || wcscmp(name, search.windowClass) != 0) {
+          return TRUE;
+        }
+        wchar_t title[128] = {};
+        GetWindowTextW(window, title, 128);
+        if (search.title && wcscmp(title, search.title) != 0) return TRUE;
+        search.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitForShown(const wchar_t* windowClass, const wchar_t* title) {
+  HWND found = nullptr;
+  (void)WaitUntil([&] { return (found = FindShown(windowClass, title)) != nullptr; }, 10000);
+  return found;
+}
+
+HWND NthEdit(HWND window, int index) {
+  HWND edit = nullptr;
+  for (int i = 0; i <= index; ++i) edit = FindWindowExW(window, edit, L"Edit", nullptr);
+  return edit;
+}
+HWND SourceField(HWND editor) { return NthEdit(editor, 0); }
+HWND DestinationField(HWND editor) { return NthEdit(editor, 1); }
+
+WideString TextOf(HWND window) {
+  wchar_t buffer[1024] = {};
+  GetWindowTextW(window, buffer, 1024);
+  return buffer;
+}
+
+void SetText(HWND window, WideView text) {
+  WideString value(text);
+  SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
+}
+
+void Click(HWND window, const wchar_t* button) {
+  PostMessageW(FindWindowExW(window, nullptr, L"Button", button), BM_CLICK, 0, 0);
+}
+
+void ClickCheckBox(HWND window, const wchar_t* label) {
+  HWND labelWindow = FindWindowExW(window, nullptr, L"Static", label);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(labelWindow), STN_CLICKED),
+               reinterpret_cast<LPARAM>(labelWindow));
+}
+
+// What the shell posts when a path is dropped at a point of the window's client area.
+void Drop(HWND window, POINT at, WideView path) {
+  WideString paths(path);
+  paths.push_back(L'\0');
+  size_t bytes = sizeof(DROPFILES) + (paths.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GHND, bytes);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->pt = at;
+  drop->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), paths.data(), paths.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+constexpr POINT kOnDestination{20, 145};
+
+WideString MessageAfterOk(HWND editor) {
+  HWND label = ChildWindowFromPointEx(editor, POINT{220, 188}, CWP_SKIPINVISIBLE);
+  SetText(label, L"");
+  Click(editor, L"OK");
+  WideString message;
+  (void)WaitUntil([&] { return !(message = TextOf(label)).empty(); }, 10000);
+  return message;
+}
+
+// Runs the script on a thread of its own. Whatever it leaves open is closed afterwards, so that a failing
+// test ends instead of waiting for ever.
+class Driver {
+ public:
+  explicit Driver(std::function<void()> script) : script_(std::move(script)), thread_([this] { Run(); }) {}
+  ~Driver() {
+    thread_.join();
+    EXPECT_FALSE(forced_) << "a window the script should have ended was left open";
+  }
+
+ private:
+  void Run() {
+    script_();
+    ULONGLONG end = GetTickCount64() + 10000;
+    while (GetTickCount64() < end) {
+      HWND open = FindShown(kQuestionClass, nullptr);
+      if (!open) open = FindShown(kWindowClass, nullptr);
+      if (!open) return;
+      if (GetTickCount64() + 5000 < end) {
+        Sleep(20);  // it may still be closing by itself
+        continue;
+      }
+      forced_ = true;
+      PostMessageW(open, WM_CLOSE, 0, 0);
+      Sleep(20);
+    }
+  }
+  std::function<void()> script_;
+  bool forced_ = false;
+  std::thread thread_;
+};
+
+class PairEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    comStarted = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    ASSERT_TRUE(main.Create(L"BrimlarkTestMain", L"Main", 750, 560, kCentred, kCentred, kDefaultWindowStyle,
+                            kDefaultExtendedStyle, nullptr));
+    list = AddListView(main, L"Source\nDestination\nItemId\nSourceLocation\nDestinationLocation", 10, 60, 730, 400,
+                       LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    ASSERT_NE(list, 0);
+    main.Show(SW_SHOW, UiWindow::kShowUpdate | UiWindow::kShowFlush);
+  }
+  void TearDown() override {
+    if (comStarted) CoUninitialize();
+  }
+  WideString History(const wchar_t* key) {
+    return WideString(text::View(appIni.GetString(L"History", key, L"<none>")));
+  }
+
+  bool comStarted = false;
+  TempFolder root;
+  IniFile appIni{root / L"Brimlark.ini"};
+  UiWindow main;
+  int list = 0;
+};
+
+TEST_F(PairEditorTest, RefusesEmptySameAndNestedLocationsInOrderAndStoresTheFirstGoodPair) {
+  Driver driver([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(main.handle()));
+    struct Case {
+      const wchar_t* source;
+      const wchar_t* destination;
+      const wchar_t* message;
+    };
+    const Case cases[] = {
+        {L"", L"", L"The \"Source location\" field is empty!"},
+        {L"D:\\Data", L"", L"The \"Destination location\" field is empty!"},
+        {L"", L"D:\\Data", L"The \"Source location\" field is empty!"},
+        {L"D:\\Data\\", L"d:\\data", L"The Source and destination locations are the same!"},
+        {L"D:\\Data", L"D:\\Data\\Backup", L"The destination location can not be a sub-folder of the source!"},
+        {L"D:\\Data\\Backup", L"d:\\DATA", L"The source location can not be a sub-folder of the destination!"},
+        {L"ftp://srv/data", L"FTP://SRV/data/", L"The Source and destination locations are the same!"},
+        {L"ftp://srv/data", L"ftp://srv/data/sub", L"The destination location can not be a sub-folder of the source!"},
+    };
+    for (const Case& c : cases) {
+      SetText(SourceField(editor), c.source);
+      SetText(DestinationField(editor), c.destination);
+      EXPECT_EQ(MessageAfterOk(editor), c.message) << text::ToUtf8(c.source) << " / " << text::ToUtf8(c.destination);
+    }
+    // The separator added before the comparison keeps these two apart.
+    SetText(SourceField(editor), L"D:\\Data\\");
+    SetText(DestinationField(editor), L"D:\\Database");
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, kAddPair, L"", appIni));
+  EXPECT_TRUE(IsWindowEnabled(main.handle()));
+  ASSERT_EQ(ListRowCount(main, list), 1);
+  EXPECT_EQ(ListCell(main, list, 0, 0), L"D:\\Data");
+  EXPECT_EQ(ListCell(main, list, 0, 1), L"D:\\Database");
+  EXPECT_EQ(ListCell(main, list, 0, 3), L"");
+  EXPECT_EQ(ListCell(main, list, 0, 4), L"");
+  EXPECT_TRUE(IsListRowChecked(main, list, 0));
+  EXPECT_EQ(History(L"LastSrcFolder"), L"D:\\Data");
+  EXPECT_EQ(History(L"LastDstFolder"), L"D:\\Database");
+  IniFile saved(root / L"Brimlark.ini");
+  EXPECT_STREQ(saved.GetString(L"History", L"LastDstFolder", L""), L"D:\\Database");
+}
+
+TEST_F(PairEditorTest, AnFtpSourceIsNeverNestedWithALocalDestination) {
+  Driver driver([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    SetText(SourceField(editor), L"ftp://srv/data");
+    SetText(DestinationField(editor), L"D:\\Data");
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, kAddPair, L"", appIni));
+  EXPECT_EQ(ListCell(main, list, 0, 0), L"ftp://srv/data");
+  EXPECT_EQ(ListCell(main, list, 0, 1), L"D:\\Data");
+  EXPECT_EQ(History(L"LastSrcFolder"), L"<none>");
+  EXPECT_EQ(History(L"LastDstFolder"), L"D:\\Data");
+}
+
+TEST_F(PairEditorTest, AddingPrefillsTheLastFoldersAndAnFtpSourceLeavesLastSrcFolderAlone) {
+  appIni.SetString(L"History", L"LastSrcFolder", L"C:\\Old\\Source");
+  appIni.SetString(L"History", L"LastDstFolder", L"E:\\Backups");
+  Driver driver([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(TextOf(SourceField(editor)), L"C:\\Old\\Source");
+    EXPECT_EQ(TextOf(DestinationField(editor)), L"E:\\Backups");
+    Click(editor, L"FTP ...");  // the first one is the source's
+    HWND ftp = WaitForShown(kWindowClass, L"Set FTP directory");
+    ASSERT_NE(ftp, nullptr);
+    SetText(NthEdit(ftp, 0), L"backupsrv");
+    SetText(NthEdit(ftp, 1), L"/backups/my_backup");
+    SetText(NthEdit(ftp, 2), L"user");
+    SetText(NthEdit(ftp, 3), L"password");
+    Click(ftp, L"OK");
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(SourceField(editor)) == L"ftp://backupsrv/backups/my_backup"; }, 10000));
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, kAddPair, L"", appIni));
+  ASSERT_EQ(ListRowCount(main, list), 1);
+  EXPECT_EQ(ListCell(main, list, 0, 0), L"ftp://backupsrv/backups/my_backup");
+  std::optional<FtpLocation> location = ReadLocation(ListCell(main, list, 0, 3));
+  ASSERT_TRUE(location.has_value());
+  EXPECT_EQ(location->server, L"backupsrv");
+  EXPECT_EQ(location->password, L"password");
+  EXPECT_EQ(ListCell(main, list, 0, 1), L"E:\\Backups");
+  EXPECT_EQ(ListCell(main, list, 0, 4), L"");
+  EXPECT_EQ(History(L"LastSrcFolder"), L"C:\\Old\\Source");
+  EXPECT_EQ(History(L"LastDstFolder"), L"E:\\Backups");
+}
+
+TEST_F(PairEditorTest, TypingAnFtpAddressOpensTheFtpDialogForItsCredentials) {
+  Driver driver([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    for (wchar_t c : WideView(L"ftp://")) PostMessageW(DestinationField(editor), WM_CHAR, c, 1);
+    HWND ftp = WaitForShown(kWindowClass, L"Set FTP directory");
+    ASSERT_NE(ftp, nullptr);
+    SetText(NthEdit(ftp, 0), L"ftp://backupsrv");
+    SetText(NthEdit(ftp, 2), L"user");
+    SetText(NthEdit(ftp, 3), L"password");
+    Click(ftp, L"OK");
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(DestinationField(editor)) == L"ftp://backupsrv/"; }, 10000));
+    EXPECT_EQ(FindShown(kWindowClass, L"Set FTP directory"), nullptr);  // the dialog's own text opens nothing
+    SetText(SourceField(editor), L"D:\\Data");
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, kAddPair, L"", appIni));
+  EXPECT_EQ(ListCell(main, list, 0, 1), L"ftp://backupsrv/");
+  std::optional<FtpLocation> location = ReadLocation(ListCell(main, list, 0, 4));
+  ASSERT_TRUE(location.has_value());
+  EXPECT_EQ(location->server, L"backupsrv");
+  EXPECT_EQ(ListCell(main, list, 0, 3), L"");
+  EXPECT_EQ(History(L"LastSrcFolder"), L"D:\\Data");
+  EXPECT_EQ(History(L"LastDstFolder"), L"<none>");
+}
+
+TEST_F(PairEditorTest, ADroppedFolderOrFileGetsTheLastDestinationWithItsName) {
+  ASSERT_TRUE(MakeTestFolder(root / L"Photos"));
+  ASSERT_TRUE(WriteTestFile(root / L"Photos\\a.jpg", "x"));
+  appIni.SetString(L"History", L"LastDstFolder", root / L"Backups\\");
+  struct Case {
+    WideString dropped, source, destination;
+  };
+  const Case cases[] = {
+      {root / L"Photos\\", root / L"Photos", root / L"Backups\\Photos"},
+      {root / L"Photos\\a.jpg", root / L"Photos", root / L"Backups\\Photos"},
+      {root / L"Missing\\b.jpg", root / L"Missing\\b.jpg", L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(text::ToUtf8(c.dropped));
+    WideString source, destination;
+    Driver driver([&] {
+      HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+      ASSERT_NE(editor, nullptr);
+      source = TextOf(SourceField(editor));
+      destination = TextOf(DestinationField(editor));
+      Click(editor, L"Cancel");
+    });
+    EXPECT_FALSE(EditPair(main, list, kAddDroppedPair, c.dropped, appIni));
+    EXPECT_EQ(source, c.source);
+    EXPECT_EQ(destination, c.destination);
+  }
+  EXPECT_EQ(ListRowCount(main, list), 0);
+}
+
+TEST_F(PairEditorTest, ADroppedDestinationAsksWhetherToAppendTheSourcesName) {
+  ASSERT_TRUE(MakeTestFolder(root / L"Photos"));
+  ASSERT_TRUE(MakeTestFolder(root / L"Backups"));
+  ASSERT_TRUE(MakeTestFolder(root / L"Elsewhere"));
+  ASSERT_TRUE(MakeTestFolder(root / L"Elsewhere\\PHOTOS"));
+  Driver driver([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    HWND destination = DestinationField(editor);
+    SetText(SourceField(editor), root / L"Photos");
+    for (const wchar_t* answer : {L"Yes", L"No"}) {
+      Drop(editor, kOnDestination, root / L"Backups\\");
+      HWND question = WaitForShown(kQuestionClass, nullptr);
+      ASSERT_NE(question, nullptr);
+      EXPECT_FALSE(IsWindowVisible(editor));
+      EXPECT_NE(FindWindowExW(question, nullptr, L"Static", kQuestion), nullptr);
+      Click(question, answer);
+      WideString expected = wcscmp(answer, L"Yes") == 0 ? root / L"Backups\\Photos" : root / L"Backups";
+      EXPECT_TRUE(WaitUntil([&] { return TextOf(destination) == expected; }, 10000)) << text::ToUtf8(answer);
+      EXPECT_TRUE(IsWindowVisible(editor));
+    }
+    // A folder of the source's name, in any case, is taken as it is: the question would hold it back.
+    Drop(editor, kOnDestination, root / L"Elsewhere\\PHOTOS");
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(destination) == root / L"Elsewhere\\PHOTOS"; }, 10000));
+    EXPECT_EQ(FindShown(kQuestionClass, nullptr), nullptr);
+    // A file is no folder: the field keeps its text.
+    ASSERT_TRUE(WriteTestFile(root / L"Backups\\file.txt", "x"));
+    Drop(editor, kOnDestination, root / L"Backups\\file.txt");
+    Drop(editor, kOnDestination, root / L"Backups");
+    ASSERT_NE(WaitForShown(kQuestionClass, nullptr), nullptr);  // only the folder asks
+    Click(FindShown(kQuestionClass, nullptr), L"Yes");
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(destination) == root / L"Backups\\Photos"; }, 10000));
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, kAddPair, L"", appIni));
+  EXPECT_EQ(ListCell(main, list, 0, 1), root / L"Backups\\Photos");
+  EXPECT_EQ(History(L"LastDstFolder"), root / L"Backups\\Photos");
+}
+
+TEST_F(PairEditorTest, AShortcutToAFolderStandsForTheFolder) {
+  ASSERT_TRUE(MakeTestFolder(root / L"Backups"));
+  WideString shortcut = root / L"Backups.lnk";
+  {
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)))) {
+      GTEST_SKIP() << "no shell-link object to make a shortcut with";
+    }
+    WideString target = root / L"Backups";
+    link->SetPath(target.c_str());
+    IPersistFile* file = nullptr;
+    bool saved = SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&file))) && SUCCEEDED(file->Save(shortcut.c_str(), TRUE));
+    if (file) file->Release();
+    link->Release();
+    if (!saved) GTEST_SKIP() << "the system cannot save a shortcut";
+  }
+  EXPECT_TRUE(text::EqualsNoCase(ShortcutTarget(shortcut), root / L"Backups"));
+  EXPECT_EQ(ShortcutTarget(root / L"none.lnk"), L"");
+  Driver driver([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    Drop(editor, kOnDestination, shortcut);  // the source is empty: nothing to ask
+    EXPECT_TRUE(WaitUntil(
+        [&] { return text::EqualsNoCase(TextOf(DestinationField(editor)), root / L"Backups"); }, 10000));
+    Click(editor, L"Cancel");
+  });
+  EXPECT_FALSE(EditPair(main, list, kAddPair, L"", appIni));
+}
+
+TEST_F(PairEditorTest, EditingKeepsAnUncheckedRowUncheckedUntilTheBoxIsTicked) {
+  ASSERT_EQ(AddListRow(main, list, L"D:\\A\nE:\\B\n7\n\n"), 0);
+  ASSERT_TRUE(SetListRowChecked(main, list, 0, false));
+  Driver keep([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Edit folder pair");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(TextOf(SourceField(editor)), L"D:\\A");
+    EXPECT_EQ(TextOf(DestinationField(editor)), L"E:\\B");
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, 0, L"", appIni));
+  EXPECT_FALSE(IsListRowChecked(main, list, 0));
+  Driver tick([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Edit folder pair");
+    ASSERT_NE(editor, nullptr);
+    ClickCheckBox(editor, L" Item checked");
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, 0, L"", appIni));
+  EXPECT_TRUE(IsListRowChecked(main, list, 0));
+  EXPECT_EQ(ListRowCount(main, list), 1);
+  EXPECT_EQ(ListCell(main, list, 0, 2), L"7");  // the item id is not the editor's
+}
+
+TEST_F(PairEditorTest, CancelAndCloseChangeNothing) {
+  ASSERT_EQ(AddListRow(main, list, L"D:\\A\nE:\\B\n7\n\n"), 0);
+  ASSERT_TRUE(SetListRowChecked(main, list, 0, true));
+  for (bool close : {false, true}) {
+    Driver driver([&] {
+      HWND editor = WaitForShown(kWindowClass, L"Edit folder pair");
+      ASSERT_NE(editor, nullptr);
+      SetText(SourceField(editor), L"D:\\Other");
+      SetText(DestinationField(editor), L"E:\\Other");
+      ClickCheckBox(editor, L" Item checked");
+      if (close) {
+        PostMessageW(editor, WM_CLOSE, 0, 0);
+      } else {
+        Click(editor, L"Cancel");
+      }
+    });
+    EXPECT_FALSE(EditPair(main, list, 0, L"", appIni));
+  }
+  EXPECT_EQ(ListCell(main, list, 0, 0), L"D:\\A");
+  EXPECT_EQ(ListCell(main, list, 0, 1), L"E:\\B");
+  EXPECT_TRUE(IsListRowChecked(main, list, 0));
+  EXPECT_EQ(History(L"LastSrcFolder"), L"<none>");
+  EXPECT_FALSE(Exists(root / L"Brimlark.ini"));
+  EXPECT_TRUE(IsWindowEnabled(main.handle()));
+  EXPECT_NE(main.NextEvent().code, kEventClose);  // the editor's own close request was answered
+}
+
+}  // namespace
