@@ -196,6 +196,61 @@ TEST_F(StartUpTest, PassiveRunCancelledWithYesEndsWithExitCode2) {
   EXPECT_FALSE(Exists(root / L"backup\\large.bin.~brlk-part"));
 }
 
+// The first child of a window of a class with a text (nullptr: any), or null.
+HWND ChildOf(HWND parent, const wchar_t* windowClass, const wchar_t* text) {
+  return parent ? FindWindowExW(parent, nullptr, windowClass, text) : nullptr;
+}
+
+TEST_F(StartUpTest, APersonAddsAPairBacksUpAndSavesOnClosing) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\docs\\a.txt", "alpha"));
+  RunningProgram program;
+  ASSERT_TRUE(program.Start(exe, L"/NoUpdate"));
+  auto windowOf = [&](const wchar_t* windowClass) { return FindProcessWindow(windowClass, program.ProcessId()); };
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (main = windowOf(L"BRIMLARK_CLASS")) != nullptr; }));
+  // A click that arrives while the window is still starting is discarded with its start-up events, as it
+  // would be for a person: click again until the editor shows.
+  HWND add = ChildOf(main, L"Button", L"   Add folder pair");
+  ASSERT_TRUE(add);
+  HWND editor = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    PostMessageW(add, BM_CLICK, 0, 0);
+    return WaitUntil([&] { return (editor = windowOf(L"Brimlark_MsgBox")) != nullptr; }, 1000);
+  }, 20000));
+  HWND source = ChildOf(editor, L"Edit", nullptr);
+  HWND destination = source ? FindWindowExW(editor, source, L"Edit", nullptr) : nullptr;
+  ASSERT_TRUE(source && destination);
+  WideString sourceText = root / L"data", destinationText = root / L"backup";
+  SendMessageW(source, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(sourceText.c_str()));
+  SendMessageW(destination, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(destinationText.c_str()));
+  PostMessageW(ChildOf(editor, L"Button", L"OK"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return windowOf(L"Brimlark_MsgBox") == nullptr; }));
+
+  // Start the backup. A click that arrives while the editor is still being taken down is discarded with the
+  // editor's own events, as it would be for a person: click again until the run shows it started.
+  HWND startButton = ChildOf(main, L"Button", L"  Start backup");
+  ASSERT_TRUE(startButton);
+  auto copied = [&] { return ReadTestFile(root / L"backup\\docs\\a.txt") == "alpha"; };
+  ASSERT_TRUE(WaitUntil([&] {
+    if (copied() || windowOf(L"Brimlark_MsgBox")) return true;
+    PostMessageW(startButton, BM_CLICK, 0, 0);
+    return WaitUntil([&] { return copied() || windowOf(L"Brimlark_MsgBox") != nullptr; }, 1000);
+  }, 20000));
+  ASSERT_TRUE(WaitUntil(copied, 30000));
+  ASSERT_TRUE(WaitUntil([&] { return windowOf(L"Brimlark_MsgBox") == nullptr; }));  // the progress window is gone
+
+  // Close: the unsaved pair brings the question; Yes saves it.
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  HWND yes = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (yes = ChildOf(windowOf(L"_WINDOW_MsgBoxClass"), L"Button", L"Yes")) != nullptr; }));
+  PostMessageW(yes, BM_CLICK, 0, 0);
+  ASSERT_TRUE(program.WaitForEnd(30000));
+  EXPECT_EQ(program.ExitCode(), 0u);
+  IniFile saved(userFile);
+  ASSERT_TRUE(saved.SectionRange(L"Folders").has_value());
+  EXPECT_STREQ(saved.GetString(L"Folders", L"0", L""), (sourceText + L"<|>" + destinationText).c_str());
+}
+
 TEST_F(StartUpTest, ApplicationIniHeldByAnotherProcessSurvivesTheRun) {
   WideString appIniPath = root / L"Brimlark.ini";
   ASSERT_TRUE(WriteTestFile(appIniPath, "[Settings]\r\nAutoUpdate=0\r\nImported m_appini=1\r\n"));
