@@ -10,6 +10,8 @@
 #include "ui/Controls.h"
 #include "ui/ListView.h"
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -195,6 +197,48 @@ TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
   EXPECT_EQ(ReadTestFile(root / L"backup\\a.txt"), "alpha");
   EXPECT_EQ(answerer.question(),
             L"1 file could not be copied.\r\n\r\nFor more information please see the error log.");
+}
+
+// Posts a drop of one path at a point of the window's client area, as the shell would.
+void DropAt(HWND window, POINT point, const WideString& path) {
+  size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GHND, bytes);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->pt = point;
+  drop->fWide = TRUE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), path.c_str(), path.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+TEST_F(MainWindowTest, AFolderDroppedOnTheListOpensTheEditorWithItAsSource) {
+  ASSERT_TRUE(MakeTestFolder(root / L"Photos"));
+  OpenOn({});
+  // Dropped beside the list (on the options panel), it does nothing.
+  DropAt(frame->window().handle(), POINT{300, 430}, root / L"Photos");
+  ULONGLONG end = GetTickCount64() + 1000;
+  while (GetTickCount64() < end) {
+    ASSERT_TRUE(Pump());
+    ASSERT_EQ(FindProcessWindow(L"Brimlark_MsgBox", GetCurrentProcessId()), nullptr);
+    Sleep(20);
+  }
+  // Dropped on the list, it opens the editor with the folder as source; Cancel leaves the list empty.
+  WideString shownSource;
+  std::thread reader([&] {
+    HWND editor = nullptr;
+    (void)WaitUntil([&] { return (editor = FindProcessWindow(L"Brimlark_MsgBox", GetCurrentProcessId())) != nullptr; });
+    if (!editor) return;
+    wchar_t text[MAX_PATH] = {};
+    GetWindowTextW(FindWindowExW(editor, nullptr, L"Edit", nullptr), text, MAX_PATH);
+    shownSource = text;
+    PostMessageW(FindWindowExW(editor, nullptr, L"Button", L"Cancel"), BM_CLICK, 0, 0);
+  });
+  DropAt(frame->window().handle(), POINT{200, 150}, root / L"Photos");
+  (void)WaitUntil([&] { return Pump() && !shownSource.empty(); }, 10000);
+  reader.join();
+  EXPECT_EQ(shownSource, root / L"Photos");
+  EXPECT_EQ(ListRowCount(frame->window(), frame->listId()), 0);
 }
 
 TEST_F(MainWindowTest, TenThousandPairsLoadAndSaveQuickly) {
