@@ -29,13 +29,7 @@ WideString WithoutScheme(WideView server) {
 
 }  // namespace
 
-UniqueBitmap LocationWindowBackground() {
-  Gdiplus::Bitmap canvas(kLocationWindowWidth, kLocationWindowHeight, PixelFormat32bppPARGB);
-  (void)FillRoundedRectangle(canvas, 0, 0, kLocationWindowWidth, kLocationWindowHeight, 0xFF000000, 4);
-  (void)FillRoundedRectangle(canvas, 4, 4, kLocationWindowWidth - 8, kLocationWindowHeight - 8, 0xFFFFFFFF, 4);
-  (void)FillRoundedRectangle(canvas, 4, 206, kLocationWindowWidth - 8, 40, 0xFFF0F0FF, 0);
-  return ToBitmap(canvas, 0xFFFFFFFF);
-}
+UniqueBitmap LocationWindowBackground() { return DialogFace(kLocationWindowWidth, kLocationWindowHeight, 206, 4); }
 
 bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displayForm) {
   HWND ownerHandle = owner.handle();

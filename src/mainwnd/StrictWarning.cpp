@@ -17,15 +17,6 @@ constexpr wchar_t kText[] =
     L"choose an empty source folder, and a non-empty destination folder.\r\n\r\nAre you sure you want to start a "
     L"STRICT backup?";
 
-// A black rim around a white face, with the light band behind the buttons.
-UniqueBitmap WarningBackground() {
-  Gdiplus::Bitmap canvas(kWidth, kHeight, PixelFormat32bppPARGB);
-  (void)FillRoundedRectangle(canvas, 0, 0, kWidth, kHeight, 0xFF000000, 4);
-  (void)FillRoundedRectangle(canvas, 4, 4, kWidth - 8, kHeight - 8, 0xFFFFFFFF, 4);
-  (void)FillRoundedRectangle(canvas, 4, 206, kWidth - 8, 40, 0xFFF0F0FF, 0);
-  return ToBitmap(canvas, 0xFFFFFFFF);
-}
-
 bool WarningSwitchedOff(const IniFile& appIni) {
   const wchar_t* value = appIni.GetString(kSettings, kSkipStrictWarning, nullptr);
   return value && text::ParseDecimal(text::View(value)) != 0;
@@ -48,7 +39,7 @@ bool ConfirmStrictBackup(const StrictWarningOwner& owner, IniFile& appIni, UiMod
                       mainShown ? mainHandle : nullptr)) {
     return false;
   }
-  warning.SetBackgroundBitmap(WarningBackground(), BackgroundMode::kPattern);
+  warning.SetBackgroundBitmap(DialogFace(kWidth, kHeight, 206, 4), BackgroundMode::kPattern);
   (void)SetRoundedWindowRegion(warning.handle(), kWidth, kHeight, 12);
   UiWindow::Centre(warning.handle(), mainShown ? mainHandle : nullptr);
   if (mainShown) main.AddAttachedWindow(warning.handle());

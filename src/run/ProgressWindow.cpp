@@ -13,20 +13,6 @@ constexpr int kWidth = 450;
 constexpr int kHeight = 300;
 constexpr wchar_t kCompletionEntries[] = L"Do nothing\nClose application\nLog off\nSleep\nHibernate\nShut down\nRestart";
 
-// A white face in a black frame, with a light band behind the buttons.
-UniqueBitmap PaintedBackground() {
-  Gdiplus::Bitmap canvas(kWidth, kHeight, PixelFormat32bppPARGB);
-  {
-    Gdiplus::Graphics graphics(&canvas);
-    graphics.Clear(Gdiplus::Color(255, 0, 0, 0));
-    Gdiplus::SolidBrush face(Gdiplus::Color(255, 255, 255, 255));
-    graphics.FillRectangle(&face, 4, 4, kWidth - 8, kHeight - 8);
-    Gdiplus::SolidBrush band(Gdiplus::Color(0xFFF0F0FF));
-    graphics.FillRectangle(&band, 4, 256, kWidth - 8, 40);
-  }
-  return ToBitmap(canvas, 0xFFFFFFFF);
-}
-
 }  // namespace
 
 void ProgressWindow::Open(WideView caption) {
@@ -35,7 +21,7 @@ void ProgressWindow::Open(WideView caption) {
                       WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, owner)) {
     return;
   }
-  window_.SetBackgroundBitmap(PaintedBackground(), BackgroundMode::kPattern);
+  window_.SetBackgroundBitmap(DialogFace(kWidth, kHeight, 256, 0), BackgroundMode::kPattern);
   window_.SetDefaultColours(0, kTransparent);
 
   busyId_ = AddLabel(window_, L"", 10, 10, 48, 48);

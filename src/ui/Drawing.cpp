@@ -280,3 +280,13 @@ bool GetIconBitmaps(HICON icon, IconBitmaps& bitmaps) {
   bitmaps.hotSpot = POINT{static_cast<LONG>(info.xHotspot), static_cast<LONG>(info.yHotspot)};
   return true;
 }
+
+UniqueBitmap DialogFace(int width, int height, int bandTop, int cornerDiameter) {
+  Gdiplus::Bitmap canvas(width, height, PixelFormat32bppPARGB);
+  if (!FillRoundedRectangle(canvas, 0, 0, width, height, 0xFF000000, cornerDiameter) ||
+      !FillRoundedRectangle(canvas, 4, 4, width - 8, height - 8, 0xFFFFFFFF, cornerDiameter) ||
+      !FillRoundedRectangle(canvas, 4, bandTop, width - 8, height - 4 - bandTop, 0xFFF0F0FF, 0)) {
+    return {};
+  }
+  return ToBitmap(canvas, 0xFFFFFFFF);
+}

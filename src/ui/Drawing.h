@@ -17,6 +17,11 @@
 bool FillRoundedRectangle(Gdiplus::Image& image, int x, int y, int width, int height, Gdiplus::ARGB colour,
                           int cornerDiameter);
 
+// The face of the program's dialogs: a black rim 4 pixels wide around a white panel, and a light band
+// (ARGB 0xFFF0F0FF) from bandTop down to the rim, behind the buttons. cornerDiameter rounds the rim and the
+// panel; the band keeps square corners.
+[[nodiscard]] UniqueBitmap DialogFace(int width, int height, int bandTop, int cornerDiameter);
+
 // Gives the window a region of the same rounded rectangle at (0, 0), without redrawing it. The window
 // owns the region from then on.
 bool SetRoundedWindowRegion(HWND window, int width, int height, int cornerDiameter);
