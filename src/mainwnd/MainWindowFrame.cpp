@@ -55,11 +55,10 @@ void OpenWithShell(WideView target) {
 }
 
 // Lets drops from windows of a lower integrity level through, where the system has such a filter.
-void AcceptDropsFromUnelevatedWindows(HWND window) {
+void AcceptDropsFromUnelevatedWindows() {
   using Filter = BOOL(WINAPI*)(UINT, DWORD);
   auto filter = reinterpret_cast<Filter>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"User32.dll"), "ChangeWindowMessageFilter")));
-  (void)window;
   if (!filter) return;
   for (UINT message : {0x233u, 0x49u, 0x84u}) filter(message, 1 /* MSGFLT_ADD */);
 }
@@ -88,7 +87,7 @@ bool MainWindowFrame::Open() {
   lastLocked_ = window_.ControlCount();
   BuildMenus();
   BuildAccelerators();
-  AcceptDropsFromUnelevatedWindows(window_.handle());
+  AcceptDropsFromUnelevatedWindows();
   Load(currentFile_);
   if (start_.uiMode != UiMode::kQuiet) window_.Show(SW_SHOW, UiWindow::kShowActivate | UiWindow::kShowAsync);
   window_.Flush();

@@ -45,6 +45,17 @@ UniqueKernelHandle StartThread(const std::shared_ptr<State>& state) {
   return thread;
 }
 
+// Gives the state its stop event and starts the thread; the owner keeps the state only when it runs.
+template <typename State>
+bool Launch(std::shared_ptr<State> state, std::shared_ptr<State>& owned, UniqueKernelHandle& thread) {
+  state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!state->stop) return false;
+  thread = StartThread(state);
+  if (!thread) return false;
+  owned = std::move(state);
+  return true;
+}
+
 template <typename State>
 bool StopThread(const std::shared_ptr<State>& state, UniqueKernelHandle& thread, DWORD timeoutMs) {
   if (!thread) return true;
@@ -152,12 +163,7 @@ bool BusyIndicator::Start(HWND window, int size, ARGB colour, int speed, int32_t
   state->colour = colour;
   state->frameDelayMs = static_cast<DWORD>(100 - std::clamp(speed, 0, 100));
   state->background = background;
-  state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!state->stop) return false;
-  thread_ = StartThread(state);
-  if (!thread_) return false;
-  state_ = std::move(state);
-  return true;
+  return Launch(std::move(state), state_, thread_);
 }
 
 bool BusyIndicator::Stop(DWORD timeoutMs) { return StopThread(state_, thread_, timeoutMs); }
@@ -173,12 +179,7 @@ bool KeepAlive::Start(HWND window) {
   if (!IsWindow(window)) return false;
   auto state = std::make_shared<KeepAliveState>();
   state->window = window;
-  state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!state->stop) return false;
-  thread_ = StartThread(state);
-  if (!thread_) return false;
-  state_ = std::move(state);
-  return true;
+  return Launch(std::move(state), state_, thread_);
 }
 
 bool KeepAlive::Stop(DWORD timeoutMs) { return StopThread(state_, thread_, timeoutMs); }

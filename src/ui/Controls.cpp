@@ -109,7 +109,7 @@ int AddTitleBarButton(UiWindow& window, bool cross, int x, int y) {
   return id;
 }
 
-LRESULT CALLBACK TabPageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ContainerProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     // What the page's controls report belongs to the window the page lies in.
     case WM_COMMAND:
@@ -317,7 +317,7 @@ int AddTabPage(UiWindow& window, int tabControlId, WideView title) {
   WNDCLASSEXW pageClass{};
   pageClass.cbSize = sizeof(pageClass);
   if (!GetClassInfoExW(window.instance(), kPageClass, &pageClass)) {
-    pageClass.lpfnWndProc = TabPageProcedure;
+    pageClass.lpfnWndProc = ContainerProcedure;
     pageClass.hInstance = window.instance();
     pageClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     pageClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
@@ -362,7 +362,7 @@ int AddSubWindow(UiWindow& window, int x, int y, int width, int height, UniqueBr
   WNDCLASSEXW subClass{};
   subClass.cbSize = sizeof(subClass);
   if (!GetClassInfoExW(window.instance(), kSubWindowClass, &subClass)) {
-    subClass.lpfnWndProc = TabPageProcedure;
+    subClass.lpfnWndProc = ContainerProcedure;
     subClass.hInstance = window.instance();
     subClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     subClass.lpszClassName = kSubWindowClass;

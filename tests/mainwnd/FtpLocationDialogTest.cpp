@@ -5,6 +5,7 @@
 
 #include "GdiplusSession.h"
 #include "TestSupport.h"
+#include "WindowScript.h"
 #include "jobs/FtpLocation.h"
 #include "ui/Controls.h"
 
@@ -23,103 +24,16 @@ constexpr wchar_t kDialogClass[] = L"Brimlark_MsgBox";
 constexpr wchar_t kDialogTitle[] = L"Set FTP directory";
 enum Field { kServer, kDirectory, kUserName, kPassword, kPort };
 
-HWND FindShown(const wchar_t* windowClass, const wchar_t* title) {
-  struct Search {
-    const wchar_t* windowClass;
-    const wchar_t* title;
-    HWND found;
-  } search{windowClass, title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(data);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        wchar_t name[128] = {};
-        GetClassNameW(window, name, 128);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || wcscmp(name, search.windowClass) != 0) {
-          return TRUE;
-        }
-        wchar_t title[128] = {};
-        GetWindowTextW(window, title, 128);
-        if (search.title && wcscmp(title, search.title) != 0) return TRUE;
-        search.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND WaitForDialog() {
-  HWND found = nullptr;
-  (void)WaitUntil([&] { return (found = FindShown(kDialogClass, kDialogTitle)) != nullptr; }, 10000);
-  return found;
-}
+HWND WaitForDialog() { return WaitForShown(kDialogClass, kDialogTitle); }
 
 // The dialog's edit fields in the order they were made (the up-down control is no edit).
-HWND FieldOf(HWND dialog, Field field) {
-  HWND edit = nullptr;
-  for (int i = 0; i <= field; ++i) edit = FindWindowExW(dialog, edit, L"Edit", nullptr);
-  return edit;
-}
+HWND FieldOf(HWND dialog, Field field) { return NthEdit(dialog, field); }
 
-WideString TextOf(HWND window) {
-  wchar_t buffer[512] = {};
-  GetWindowTextW(window, buffer, 512);
-  return buffer;
-}
+WideString MessageAfterOk(HWND dialog) { return testing_support::MessageAfterOk(dialog, POINT{220, 193}); }
 
-void SetText(HWND window, const wchar_t* text) { SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
-
-void Click(HWND dialog, const wchar_t* button) {
-  PostMessageW(FindWindowExW(dialog, nullptr, L"Button", button), BM_CLICK, 0, 0);
-}
-
-// A click on a check box's label half, as the check box reports it to its window.
-void ClickCheckBox(HWND dialog, const wchar_t* label) {
-  HWND labelWindow = FindWindowExW(dialog, nullptr, L"Static", label);
-  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(labelWindow), STN_CLICKED),
-               reinterpret_cast<LPARAM>(labelWindow));
-}
-
-// Clicks OK and gives back the message it brings up, empty when none comes.
-WideString MessageAfterOk(HWND dialog) {
-  HWND label = ChildWindowFromPointEx(dialog, POINT{220, 193}, CWP_SKIPINVISIBLE);
-  SetText(label, L"");
-  Click(dialog, L"OK");
-  WideString message;
-  (void)WaitUntil([&] { return !(message = TextOf(label)).empty(); }, 10000);
-  return message;
-}
-
-// Runs the script on a thread of its own. Whatever it leaves open is closed afterwards, so that a failing
-// test ends instead of waiting for ever.
-class Driver {
- public:
-  explicit Driver(std::function<void()> script) : script_(std::move(script)), thread_([this] { Run(); }) {}
-  ~Driver() {
-    thread_.join();
-    EXPECT_FALSE(forced_) << "a window the script should have ended was left open";
-  }
-
- private:
-  void Run() {
-    script_();
-    ULONGLONG end = GetTickCount64() + 10000;
-    while (GetTickCount64() < end) {
-      HWND open = FindShown(kDialogClass, nullptr);
-      if (!open) return;
-      if (GetTickCount64() + 5000 < end) {
-        Sleep(20);  // it may still be closing by itself
-        continue;
-      }
-      forced_ = true;
-      PostMessageW(open, WM_CLOSE, 0, 0);
-      Sleep(20);
-    }
-  }
-  std::function<void()> script_;
-  bool forced_ = false;
-  std::thread thread_;
+// A script that runs against the dialog.
+struct Driver : testing_support::Driver {
+  explicit Driver(std::function<void()> script) : testing_support::Driver({kDialogClass}, std::move(script)) {}
 };
 
 class FtpLocationDialogTest : public ::testing::Test {

@@ -5,12 +5,11 @@
 
 #include "GdiplusSession.h"
 #include "TestSupport.h"
+#include "WindowScript.h"
 #include "base/FileSystem.h"
 #include "jobs/SettingsFile.h"
 #include "ui/Controls.h"
 #include "ui/ListView.h"
-
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -197,19 +196,6 @@ TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
   EXPECT_EQ(ReadTestFile(root / L"backup\\a.txt"), "alpha");
   EXPECT_EQ(answerer.question(),
             L"1 file could not be copied.\r\n\r\nFor more information please see the error log.");
-}
-
-// Posts a drop of one path at a point of the window's client area, as the shell would.
-void DropAt(HWND window, POINT point, const WideString& path) {
-  size_t bytes = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GHND, bytes);
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->pt = point;
-  drop->fWide = TRUE;
-  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), path.c_str(), path.size() * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 TEST_F(MainWindowTest, AFolderDroppedOnTheListOpensTheEditorWithItAsSource) {

@@ -5,6 +5,7 @@
 
 #include "GdiplusSession.h"
 #include "TestSupport.h"
+#include "WindowScript.h"
 #include "jobs/FtpLocation.h"
 #include "mainwnd/Shortcuts.h"
 #include "ui/Controls.h"
@@ -30,122 +31,18 @@ constexpr wchar_t kWindowClass[] = L"Brimlark_MsgBox";
 constexpr wchar_t kQuestionClass[] = L"_WINDOW_MsgBoxClass";
 constexpr wchar_t kQuestion[] = L"Do you want to append a sub-folder with the same name as the source?";
 
-HWND FindShown(const wchar_t* windowClass, const wchar_t* title) {
-  struct Search {
-    const wchar_t* windowClass;
-    const wchar_t* title;
-    HWND found;
-  } search{windowClass, title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(data);
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        wchar_t name[128] = {};
-        GetClassNameW(window, name, 128);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || wcscmp(name, search.windowClass) != 0) {
-          return TRUE;
-        }
-        wchar_t title[128] = {};
-        GetWindowTextW(window, title, 128);
-        if (search.title && wcscmp(title, search.title) != 0) return TRUE;
-        search.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND WaitForShown(const wchar_t* windowClass, const wchar_t* title) {
-  HWND found = nullptr;
-  (void)WaitUntil([&] { return (found = FindShown(windowClass, title)) != nullptr; }, 10000);
-  return found;
-}
-
-HWND NthEdit(HWND window, int index) {
-  HWND edit = nullptr;
-  for (int i = 0; i <= index; ++i) edit = FindWindowExW(window, edit, L"Edit", nullptr);
-  return edit;
-}
 HWND SourceField(HWND editor) { return NthEdit(editor, 0); }
 HWND DestinationField(HWND editor) { return NthEdit(editor, 1); }
 
-WideString TextOf(HWND window) {
-  wchar_t buffer[1024] = {};
-  GetWindowTextW(window, buffer, 1024);
-  return buffer;
-}
-
-void SetText(HWND window, WideView text) {
-  WideString value(text);
-  SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()));
-}
-
-void Click(HWND window, const wchar_t* button) {
-  PostMessageW(FindWindowExW(window, nullptr, L"Button", button), BM_CLICK, 0, 0);
-}
-
-void ClickCheckBox(HWND window, const wchar_t* label) {
-  HWND labelWindow = FindWindowExW(window, nullptr, L"Static", label);
-  PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(labelWindow), STN_CLICKED),
-               reinterpret_cast<LPARAM>(labelWindow));
-}
-
-// What the shell posts when a path is dropped at a point of the window's client area.
-void Drop(HWND window, POINT at, WideView path) {
-  WideString paths(path);
-  paths.push_back(L'\0');
-  size_t bytes = sizeof(DROPFILES) + (paths.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GHND, bytes);
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->pt = at;
-  drop->fWide = TRUE;
-  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), paths.data(), paths.size() * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-}
+void Drop(HWND window, POINT at, WideView path) { DropAt(window, at, path); }
 constexpr POINT kOnDestination{20, 145};
 
-WideString MessageAfterOk(HWND editor) {
-  HWND label = ChildWindowFromPointEx(editor, POINT{220, 188}, CWP_SKIPINVISIBLE);
-  SetText(label, L"");
-  Click(editor, L"OK");
-  WideString message;
-  (void)WaitUntil([&] { return !(message = TextOf(label)).empty(); }, 10000);
-  return message;
-}
+WideString MessageAfterOk(HWND editor) { return testing_support::MessageAfterOk(editor, POINT{220, 188}); }
 
-// Runs the script on a thread of its own. Whatever it leaves open is closed afterwards, so that a failing
-// test ends instead of waiting for ever.
-class Driver {
- public:
-  explicit Driver(std::function<void()> script) : script_(std::move(script)), thread_([this] { Run(); }) {}
-  ~Driver() {
-    thread_.join();
-    EXPECT_FALSE(forced_) << "a window the script should have ended was left open";
-  }
-
- private:
-  void Run() {
-    script_();
-    ULONGLONG end = GetTickCount64() + 10000;
-    while (GetTickCount64() < end) {
-      HWND open = FindShown(kQuestionClass, nullptr);
-      if (!open) open = FindShown(kWindowClass, nullptr);
-      if (!open) return;
-      if (GetTickCount64() + 5000 < end) {
-        Sleep(20);  // it may still be closing by itself
-        continue;
-      }
-      forced_ = true;
-      PostMessageW(open, WM_CLOSE, 0, 0);
-      Sleep(20);
-    }
-  }
-  std::function<void()> script_;
-  bool forced_ = false;
-  std::thread thread_;
+// A script that runs against the editor and the windows it opens.
+struct Driver : testing_support::Driver {
+  explicit Driver(std::function<void()> script)
+      : testing_support::Driver({kQuestionClass, kWindowClass}, std::move(script)) {}
 };
 
 class PairEditorTest : public ::testing::Test {
