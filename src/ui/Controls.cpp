@@ -1,11 +1,13 @@
 #include "ui/Controls.h"
 
 #include "ui/ControlData.h"
+#include "ui/Subclassing.h"
 #include "ui/UiWindow.h"
 #include "ui/ControlMaking.h"
 #include "ui/Drawing.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
@@ -63,12 +65,12 @@ LRESULT CALLBACK DoubleBufferProcedure(HWND control, UINT message, WPARAM wParam
       return 0;
     }
     case WM_NCDESTROY:
-      RemoveWindowSubclass(control, DoubleBufferProcedure, kDoubleBufferSubclass);
+      RemoveSubclass(control, DoubleBufferProcedure, kDoubleBufferSubclass);
       break;
     default:
       break;
   }
-  return DefSubclassProc(control, message, wParam, lParam);
+  return CallNextProcedure(control, message, wParam, lParam);
 }
 
 // A 24 x 24 picture of a white mark drawn on a large canvas and scaled down, for custom title bars.
@@ -140,7 +142,7 @@ LRESULT CALLBACK ContainerProcedure(HWND page, UINT message, WPARAM wParam, LPAR
 }  // namespace
 
 void InstallDoubleBuffering(HWND control) {
-  SetWindowSubclass(control, DoubleBufferProcedure, kDoubleBufferSubclass, 0);
+  InstallSubclass(control, DoubleBufferProcedure, kDoubleBufferSubclass, 0);
 }
 
 int AddPushButton(UiWindow& window, WideView text, int x, int y, int width, int height, DWORD style) {
@@ -378,6 +380,27 @@ int AddSubWindow(UiWindow& window, int x, int y, int width, int height, UniqueBr
   return id;
 }
 
+namespace {
+
+constexpr UINT_PTR kTooltipRelaySubclass = 0xB44;
+
+// Hands the control's mouse messages to its tooltip. The tooltip's own subclassing (TTF_SUBCLASS) would
+// do the same through the common controls' subclass property, at a wineserver round trip per message.
+LRESULT CALLBACK TooltipRelayProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR tooltip) {
+  if ((message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_NCMOUSEMOVE) {
+    DWORD position = GetMessagePos();
+    MSG relayed{control, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()),
+                {GET_X_LPARAM(position), GET_Y_LPARAM(position)}};
+    SendMessageW(reinterpret_cast<HWND>(tooltip), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+  } else if (message == WM_NCDESTROY) {
+    RemoveSubclass(control, TooltipRelayProcedure, kTooltipRelaySubclass);
+  }
+  return CallNextProcedure(control, message, wParam, lParam);
+}
+
+}  // namespace
+
 bool SetTooltip(UiWindow& window, int id, WideView text) {
   ControlRecord* record = window.Record(id);
   if (!record) return false;
@@ -395,7 +418,7 @@ bool SetTooltip(UiWindow& window, int id, WideView text) {
   auto addOrUpdate = [&](HWND control) {
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.uFlags = TTF_IDISHWND;
     tool.hwnd = window.handle();
     tool.uId = reinterpret_cast<UINT_PTR>(control);
     tool.lpszText = tipText.data();
@@ -406,6 +429,7 @@ bool SetTooltip(UiWindow& window, int id, WideView text) {
       SendMessageW(tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     } else {
       SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+      (void)InstallSubclass(control, TooltipRelayProcedure, kTooltipRelaySubclass, reinterpret_cast<DWORD_PTR>(tip));
     }
   };
   if (record->window) addOrUpdate(record->window);

@@ -2,6 +2,7 @@
 // under the label's id.
 
 #include "ui/ControlData.h"
+#include "ui/Subclassing.h"
 #include "ui/UiWindow.h"
 #include "ui/ControlMaking.h"
 #include "ui/Controls.h"
@@ -83,12 +84,12 @@ LRESULT CALLBACK PairLabelProcedure(HWND label, UINT message, WPARAM wParam, LPA
       // Enter reaches the event loop, which turns it into a click.
       return DLGC_WANTMESSAGE | DLGC_BUTTON;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(label, PairLabelProcedure, kPairLabelSubclass);
+      RemoveSubclass(label, PairLabelProcedure, kPairLabelSubclass);
       break;
     default:
       break;
   }
-  return DefSubclassProc(label, message, wParam, lParam);
+  return CallNextProcedure(label, message, wParam, lParam);
 }
 
 int AddPair(UiWindow& window, ControlType type, WideView text, UniqueBitmap unchecked, UniqueBitmap checked, int x,
@@ -123,7 +124,7 @@ int AddPair(UiWindow& window, ControlType type, WideView text, UniqueBitmap unch
     record->textColour = 0;
   }
   ShowPairState(window, shared, initialState);
-  SetWindowSubclass(label, PairLabelProcedure, kPairLabelSubclass, reinterpret_cast<DWORD_PTR>(&window));
+  InstallSubclass(label, PairLabelProcedure, kPairLabelSubclass, reinterpret_cast<DWORD_PTR>(&window));
   return labelId;
 }
 

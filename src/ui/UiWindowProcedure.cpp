@@ -4,6 +4,7 @@
 #include "ui/ControlData.h"
 #include "ui/Drawing.h"
 #include "ui/Menus.h"
+#include "ui/Subclassing.h"
 #include "ui/UiWindow.h"
 
 #include <commctrl.h>
@@ -28,15 +29,15 @@ class UiWindowProcedure {
     bool handled = false;
     LRESULT result = self->HandleMessage(window, message, wParam, lParam, handled);
     if (handled) return result;
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, Procedure, kSubclassId);
-    return DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) RemoveSubclass(window, Procedure, kSubclassId);
+    return CallNextProcedure(window, message, wParam, lParam);
   }
 };
 
-void UiWindow::Subclass() { SetWindowSubclass(window_, UiWindowProcedure::Procedure, kSubclassId, reinterpret_cast<DWORD_PTR>(this)); }
+void UiWindow::Subclass() { InstallSubclass(window_, UiWindowProcedure::Procedure, kSubclassId, reinterpret_cast<DWORD_PTR>(this)); }
 
 void UiWindow::Unsubclass() {
-  if (window_) RemoveWindowSubclass(window_, UiWindowProcedure::Procedure, kSubclassId);
+  if (window_) RemoveSubclass(window_, UiWindowProcedure::Procedure, kSubclassId);
 }
 
 ControlBox RelaidOut(uint32_t flags, ControlBox created, ControlBox current, int parentWidth0, int parentHeight0,
@@ -281,8 +282,10 @@ LRESULT UiWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
   auto raise = [&](int32_t code, int32_t param = 0, LPARAM extra = 0) {
     event.Raise(this, code, message, window, param, extra);
   };
+  // Asking for the foreground window is a round trip to the wineserver under Wine; a list being filled
+  // notifies its parent for every row.
   auto becomeActive = [&] {
-    if (GetForegroundWindow() == window) event.active = this;
+    if (event.active != this && GetForegroundWindow() == window) event.active = this;
   };
   handled = false;
   switch (message) {
