@@ -59,6 +59,7 @@ struct ImageData final : ControlData {
   UniqueBitmap bitmap;
   UniqueIcon icon;
   UniqueBrush pattern;  // a picture drawn as the control's pattern brush
+  UniqueImageList states;  // a button's picture for each of its states (a faded one when disabled)
 };
 
 // A link: the address it opens.

@@ -163,6 +163,20 @@ int AddImageButton(UiWindow& window, WideView text, UniqueBitmap picture, int x,
   if (picture) {
     SendMessageW(button, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture.get()));
     auto data = std::make_unique<ImageData>();
+    // The button's own picture for a disabled state turns the transparent parts of a picture with alpha
+    // into a grey block; it gets a faded picture of ours instead.
+    SIZE size = BitmapSize(picture.get());
+    UniqueBitmap faded = FadedBitmap(picture.get());
+    UniqueImageList states(ImageList_Create(size.cx, size.cy, ILC_COLOR32, 6, 0));
+    if (faded && states) {
+      for (HBITMAP state : {picture.get(), picture.get(), picture.get(), faded.get(), picture.get(), picture.get()}) {
+        (void)ImageList_Add(states.get(), state, nullptr);
+      }
+      BUTTON_IMAGELIST list{states.get(), {text.empty() ? 0 : 6, 0, 0, 0}, text.empty() ? BUTTON_IMAGELIST_ALIGN_CENTER : BUTTON_IMAGELIST_ALIGN_LEFT};
+      if (ImageList_GetImageCount(states.get()) == 6 && SendMessageW(button, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list))) {
+        data->states = std::move(states);
+      }
+    }
     data->bitmap = std::move(picture);
     window.Record(id)->data = std::move(data);
   }
@@ -290,7 +304,8 @@ int AddBrushPicture(UiWindow& window, UniqueBitmap picture, int x, int y, int wi
 
 int AddLink(UiWindow& window, WideView text, WideView address, int x, int width) {
   WideString markup = text::Concat(L"<a href=\"", address, L"\">", text, L"</a>");
-  HWND link = MakeChild(window, WC_LINK, markup, WS_TABSTOP, 0, x, 35, width, 15);
+  // Transparent: a link lies on whatever its parent paints (a gradient band, a picture).
+  HWND link = MakeChild(window, WC_LINK, markup, WS_TABSTOP | LWS_TRANSPARENT, 0, x, 35, width, 15);
   int id = FinishControl(window, ControlType::kLink, link, x, 35, width, 15);
   if (!id) return 0;
   auto data = std::make_unique<LinkData>();

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <vector>
 
@@ -226,6 +227,35 @@ UniqueBitmap ScaledBitmap(Image& image, int width, int height, ARGB background) 
 UniqueBitmap WindowBackgroundBitmap(Image& image, int clientWidth, int clientHeight) {
   // At the client size already, drawing it is a plain copy.
   return ScaledBitmap(image, clientWidth, clientHeight, OpaqueArgb(kWindowBackgroundColour));
+}
+
+UniqueBitmap FadedBitmap(HBITMAP picture) {
+  SIZE size = BitmapSize(picture);
+  if (size.cx < 1 || size.cy < 1) return {};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = size.cx;
+  info.bmiHeader.biHeight = -size.cy;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  WindowDc screen(nullptr);
+  std::vector<uint32_t> pixels(static_cast<size_t>(size.cx) * static_cast<size_t>(size.cy));
+  if (!GetDIBits(screen.get(), picture, 0, static_cast<UINT>(size.cy), pixels.data(), &info, DIB_RGB_COLORS)) return {};
+  // A picture without any alpha is opaque throughout.
+  bool hasAlpha = std::any_of(pixels.begin(), pixels.end(), [](uint32_t pixel) { return (pixel >> 24) != 0; });
+  for (uint32_t& pixel : pixels) {
+    uint32_t alpha = hasAlpha ? pixel >> 24 : 0xFF, red = (pixel >> 16) & 0xFF, green = (pixel >> 8) & 0xFF, blue = pixel & 0xFF;
+    // Premultiplied: the grey scales with the alpha, so both are faded by the same share.
+    uint32_t grey = (red * 30 + green * 59 + blue * 11) / 100;
+    constexpr uint32_t kShare = 40;  // per cent of the picture left
+    pixel = (alpha * kShare / 100) << 24 | (grey * kShare / 100) * 0x010101u;
+  }
+  void* bits = nullptr;
+  UniqueBitmap faded(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!faded || !bits) return {};
+  std::memcpy(bits, pixels.data(), pixels.size() * sizeof(uint32_t));
+  return faded;
 }
 
 UniqueBitmap IconToBitmap(HICON icon, int width, int height) {

@@ -63,6 +63,9 @@ inline constexpr COLORREF kWindowBackgroundColour = RGB(254, 254, 254);
 // laid on kWindowBackgroundColour. The window selects it into its memory DC. Null on failure.
 [[nodiscard]] UniqueBitmap WindowBackgroundBitmap(Gdiplus::Image& image, int clientWidth, int clientHeight);
 
+// The picture as a disabled control shows it: grey and faint. A 32-bit picture's alpha is taken as
+// premultiplied; a picture without alpha is opaque.
+[[nodiscard]] UniqueBitmap FadedBitmap(HBITMAP picture);
 // The icon drawn at width × height into a 32-bit premultiplied DIB section, through an image list so that
 // its alpha channel survives; null on failure.
 [[nodiscard]] UniqueBitmap IconToBitmap(HICON icon, int width, int height);

@@ -353,3 +353,32 @@ TEST_F(DrawingTest, IconBitmapsAreHandedOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// A disabled button's picture: the shape stays, its colour goes to grey and it fades; what was transparent
+// stays transparent (no grey block around the picture).
+TEST_F(DrawingTest, FadedPictureIsGreyFaintAndKeepsItsTransparentParts) {
+  auto source = SolidBitmap(8, 8, 0x00000000);
+  {
+    Graphics graphics(source.get());
+    SolidBrush green(Color(0xFF00C000));
+    graphics.FillRectangle(&green, 0, 0, 4, 8);
+  }
+  UniqueBitmap picture = ToBitmap(*source);
+  ASSERT_TRUE(picture);
+  UniqueBitmap faded = FadedBitmap(picture.get());
+  ASSERT_TRUE(faded);
+  BitmapPixels pixels(faded.get());
+  ASSERT_TRUE(pixels.valid());
+  Rgba painted = pixels.at(1, 4);
+  EXPECT_EQ(painted.r, painted.g);
+  EXPECT_EQ(painted.g, painted.b);
+  EXPECT_GT(painted.a, 60);
+  EXPECT_LT(painted.a, 140);
+  EXPECT_LE(painted.r, painted.a);  // premultiplied
+  EXPECT_TRUE(Near(pixels.at(6, 4), kTransparent, 0)) << pixels.at(6, 4);
+  EXPECT_FALSE(FadedBitmap(nullptr));
+}
+
+}  // namespace

@@ -213,6 +213,33 @@ TEST_F(UiWindowTest, The513thControlGrowsTheTableAndKeepsEveryRecord) {
   EXPECT_EQ(window.ControlHandle(-1), window.ControlHandle(513));
 }
 
+// A picture button has a picture for each state (normal, hot, pressed, disabled, default, stylus hot);
+// the disabled one is a picture of its own.
+TEST_F(UiWindowTest, PictureButtonHasItsOwnDisabledPicture) {
+  int button = AddImageButton(window, L"  Add", Square(RGB(0, 160, 0)), 10, 10, 120, 30);
+  ASSERT_GT(button, 0);
+  BUTTON_IMAGELIST list{};
+  ASSERT_TRUE(SendMessageW(window.ControlHandle(button), BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list)));
+  ASSERT_TRUE(list.himl);
+  EXPECT_EQ(ImageList_GetImageCount(list.himl), 6);
+  // Drawn on white: the normal picture is green, the disabled one a light grey.
+  auto drawn = [&](int index) {
+    WindowDc screen(nullptr);
+    UniqueMemoryDc dc(CreateCompatibleDC(screen.get()));
+    UniqueBitmap canvas(CreateCompatibleBitmap(screen.get(), 14, 14));
+    SelectedObject selected(dc.get(), canvas.get());
+    RECT all{0, 0, 14, 14};
+    FillRect(dc.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ImageList_Draw(list.himl, index, dc.get(), 0, 0, ILD_NORMAL);
+    return GetPixel(dc.get(), 7, 7);
+  };
+  EXPECT_EQ(drawn(0), RGB(0, 160, 0));
+  COLORREF disabled = drawn(3);
+  EXPECT_EQ(GetRValue(disabled), GetGValue(disabled));
+  EXPECT_EQ(GetGValue(disabled), GetBValue(disabled));
+  EXPECT_GT(GetRValue(disabled), 128);
+}
+
 TEST_F(UiWindowTest, OneTooltipWindowServesEveryControl) {
   int first = AddPushButton(window, L"A", 10, 10, 80, 25);
   int second = AddPushButton(window, L"B", 100, 10, 80, 25);
