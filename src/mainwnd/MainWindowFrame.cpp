@@ -403,9 +403,16 @@ bool MainWindowFrame::SaveChangesFirst() {
   int answer = Ask(text::Concat(L"Save changes to ", StatusFileName(currentFile_), L"?"), MessageKind::kYesNoCancel, 150);
   if (answer == 1) {
     clean_ = SaveTo(currentFile_);
-    return true;
+    // A failed save leaves the changes only in the window: it stays, and says so.
+    if (!clean_) ReportSaveFailure();
+    return clean_;
   }
   return answer == 0;
+}
+
+void MainWindowFrame::ReportSaveFailure() {
+  (void)Ask(L"Sorry, the backup settings could not be saved this time.\r\n\r\nPlease select a different file or try later.",
+            MessageKind::kOk, 150);
 }
 
 void MainWindowFrame::EditPairAt(int index, WideView dropped) {
@@ -537,8 +544,7 @@ bool MainWindowFrame::Handle(const UiEvent& event) {
     if (clean_) {
       box_.ShowTip(window_, L"Successfully saved.", 130);
     } else {
-      (void)Ask(L"Sorry, the backup settings could not be saved this time.\r\n\r\nPlease select a different file or try later.",
-                MessageKind::kOk, 150);
+      ReportSaveFailure();
     }
   } else if (Is(event, kSaveAs) || code == menuSaveAs_) {
     if (text::EqualsNoCase(currentFile_, paths_.defaultSettingsPath) &&
@@ -547,6 +553,7 @@ bool MainWindowFrame::Handle(const UiEvent& event) {
             L"you're not sure, just say No.",
             MessageKind::kYesNo, 170) == 1) {
       clean_ = SaveTo(paths_.defaultSettingsPath);
+      if (!clean_) ReportSaveFailure();
     } else {
       WideString chosen = ChooseFileToSave(window_.handle(), L"Save backup settings to file", kFileFilter, L"brlk");
       if (!chosen.empty()) {

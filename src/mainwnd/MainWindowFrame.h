@@ -50,6 +50,7 @@ class MainWindowFrame {
   void UpdateCommands(bool force);
   // Asks whether to save unsaved changes; false when the user cancelled.
   [[nodiscard]] bool SaveChangesFirst();
+  void ReportSaveFailure();
   void StartBackup();
   void EditPairAt(int index, WideView dropped);
   void OpenLocation(int column);

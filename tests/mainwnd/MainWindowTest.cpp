@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "WindowScript.h"
 #include "base/FileSystem.h"
+#include "base/UniqueHandle.h"
 #include "jobs/SettingsFile.h"
 #include "ui/Controls.h"
 #include "ui/ListView.h"
@@ -170,7 +171,7 @@ TEST_F(MainWindowTest, ClosingWithChangesAsksAndCancelKeepsThem) {
     BoxAnswerer answerer(L"Cancel");
     PostMessageW(frame->window().handle(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !(goesOn = Pump()) || answerer.answered(); }, 10000));
-    goesOn = Pump();
+    if (goesOn) goesOn = Pump();  // a window that ended stays ended
     EXPECT_EQ(answerer.question(), L"Save changes to job.brlk?");
   }
   EXPECT_TRUE(goesOn);  // the window stays
@@ -185,6 +186,39 @@ TEST_F(MainWindowTest, ClosingWithChangesAsksAndCancelKeepsThem) {
   }
   IniFile saved(file);
   EXPECT_STREQ(saved.GetString(L"Settings", L"Flag", L""), L"17");  // Strict with the update method
+}
+
+// The settings file held open by another program: saving fails, says so, leaves the file as it was and
+// the changes unsaved; closing with Yes then keeps the window, since the changes live only there.
+TEST_F(MainWindowTest, AFailedSaveKeepsTheFileTheChangesAndTheWindow) {
+  OpenOn({Pair(L"C:\\one", L"D:\\one")});
+  std::string before = ReadTestFile(file);
+  Click(MainWindowFrame::kStrict);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && !frame->clean(); }, 5000));
+  UniqueHandle held(CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  {
+    BoxAnswerer answerer(L"OK");
+    Click(MainWindowFrame::kSave);
+    ASSERT_TRUE(WaitUntil([&] { return Pump() && answerer.answered(); }, 10000));
+    EXPECT_EQ(answerer.question(),
+              L"Sorry, the backup settings could not be saved this time.\r\n\r\nPlease select a different file or try later.");
+  }
+  EXPECT_FALSE(frame->clean());
+  bool goesOn = false;
+  {
+    // The question box has no OK button and the failure box no Yes: each answerer waits for its own.
+    BoxAnswerer yes(L"Yes");
+    BoxAnswerer ok(L"OK");
+    PostMessageW(frame->window().handle(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !(goesOn = Pump()) || (yes.answered() && ok.answered()); }, 10000));
+    if (goesOn) goesOn = Pump();  // a window that ended stays ended
+  }
+  EXPECT_TRUE(goesOn);  // the window stays with the changes
+  EXPECT_FALSE(frame->clean());
+  EXPECT_TRUE(Checked(MainWindowFrame::kStrict));
+  held.reset();
+  EXPECT_EQ(ReadTestFile(file), before);
 }
 
 TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
