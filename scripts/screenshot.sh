@@ -48,6 +48,12 @@ shoot message-tip tip
 shoot strict-warning strict
 shoot pair-editor editor
 shoot ftp-location ftp
+mkdir -p "$out/settings-files"
+shoot settings-installation settings 0 "$(windows_path "$out/settings-files")"
+shoot settings-auto-update settings 1 "$(windows_path "$out/settings-files")"
+shoot settings-scheduled-backups settings 2 "$(windows_path "$out/settings-files")"
+rm -rf "$out/settings-files"
+shoot auto-update update
 mkdir -p "$out/main-window-files"
 shoot main-window main "$(windows_path "$out/main-window-files")"
 rm -rf "$out/main-window-files"

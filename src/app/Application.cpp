@@ -7,6 +7,7 @@
 #include "engine/Permissions.h"
 #include "mainwnd/MainWindow.h"
 #include "schedule/Monitor.h"
+#include "setup/SettingsWindow.h"
 #include "setup/Uninstall.h"
 #include "update/UpdateCheck.h"
 
@@ -36,7 +37,8 @@ Application::Application(HINSTANCE moduleHandle) : moduleHandle_(moduleHandle) {
 bool Application::ApplyCommandLine(const wchar_t* commandLine) {
   CommandLineRequest request = ParseCommandLine(commandLine);
   if (request.uninstall) {
-    RunUninstaller(paths_, appIni_);
+    // The uninstaller asks nothing when /Quiet came before /Uninstall.
+    (void)RunUninstaller(paths_, appIni_, request.uiMode == UiMode::kQuiet);
     return false;
   }
   uiMode_ = request.uiMode;
@@ -73,12 +75,26 @@ int Application::Run(const wchar_t* commandLine, int showCommand) {
   if (!ApplyCommandLine(commandLine)) return 0;
   if (startFlags_ & kStartScheduledBackups) uiMode_ = UiMode::kPassive;
 
-  if (UpdateCheckWanted() && RunUpdateCheck(paths_, uiMode_) == UpdateOutcome::kNewVersionInstalled &&
+  if (UpdateCheckWanted() && RunUpdateCheck(paths_, appIni_, uiMode_) == UpdateOutcome::kNewVersionInstalled &&
       RestartAfterUpdate(showCommand)) {
     return 0;
   }
 
   if (startFlags_ & kStartScheduledBackups) return RunScheduledBackupsMonitor(paths_, runEnvironment());
-  return RunMainWindow(paths_, runEnvironment(),
-                       MainWindowStart{uiMode_, settingsFileToLoad_, missingSettingsFile_, showCommand});
+  MainWindowStart start;
+  start.uiMode = uiMode_;
+  start.settingsFileToLoad = settingsFileToLoad_;
+  start.missingSettingsFile = missingSettingsFile_;
+  start.showCommand = showCommand;
+  start.openSettings = [this](UiWindow& owner, int page) {
+    SettingsContext context{paths_, appIni_};
+    switch (OpenSettingsWindow(&owner, static_cast<SettingsPage>(page), context)) {
+      case SettingsOutcome::kEndProgram: return SettingsAnswer::kEndProgram;
+      case SettingsOutcome::kRestartAfterUpdate: return SettingsAnswer::kRestart;
+      case SettingsOutcome::kClosed: break;
+    }
+    return SettingsAnswer::kCarryOn;
+  };
+  start.restartAfterUpdate = [this, showCommand] { return RestartAfterUpdate(showCommand); };
+  return RunMainWindow(paths_, runEnvironment(), start);
 }

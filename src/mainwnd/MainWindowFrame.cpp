@@ -1,6 +1,7 @@
 #include "mainwnd/MainWindowFrame.h"
 
 #include "base/FileSystem.h"
+#include "base/ProgramVersion.h"
 #include "engine/ForceDelete.h"
 #include "jobs/SettingsFile.h"
 #include "mainwnd/JobStatus.h"
@@ -30,7 +31,7 @@ constexpr int kWidth = 750;
 constexpr int kHeight = 550;
 // Where the program's links lead; only the paths below are fixed.
 constexpr WideView kWebSite = L"https://brimlark.example";
-constexpr WideView kVersion = L"2.8.0.0";
+
 constexpr wchar_t kFileFilter[] = L"Brimlark Backup files (*.brlk)|*.brlk";
 constexpr int kListColumns = 5;  // source, destination, item id, and the two stored FTP forms
 
@@ -107,7 +108,7 @@ void MainWindowFrame::BuildTitleBand() {
   status_ = AddLabel(window_, L"", 348, 12, 325, 18, SS_RIGHT | SS_NOTIFY);
   ids_[kMinimise] = AddMinimiseButton(window_);
   ids_[kClose] = AddCloseButton(window_, 718, 3);
-  versionLink_ = AddLink(window_, text::Concat(L"v", kVersion), text::Concat(kWebSite, L"/brimlark_backup/about.php?ver=", kVersion), 498, 65);
+  versionLink_ = AddLink(window_, text::Concat(L"v", kProgramVersion), text::Concat(kWebSite, L"/brimlark_backup/about.php?ver=", kProgramVersion), 498, 65);
   (void)SetTooltip(window_, versionLink_, L"Check if there's a new version available");
   helpLink_ = AddLink(window_, L"Help", text::Concat(kWebSite, L"/brimlark_backup/"), 578, 40);
   (void)SetTooltip(window_, helpLink_, L"Go to Brimlark Backup's online help page");
@@ -532,7 +533,19 @@ bool MainWindowFrame::Handle(const UiEvent& event) {
       (void)environment_.errorLog.Clear();
     }
   } else if (Is(event, kSettings) || code == menuInstallation_ || code == menuAutoUpdate_ || code == menuSchedules_) {
-    (void)Ask(L"The settings window comes with a later version of Brimlark Backup.", MessageKind::kOk, 130);
+    int page = code == menuAutoUpdate_ ? 1 : code == menuSchedules_ ? 2 : 0;
+    if (!start_.openSettings) {
+      (void)Ask(L"The settings window is not available.", MessageKind::kOk, 130);
+      return true;
+    }
+    SettingsAnswer answer = start_.openSettings(window_, page);
+    if (answer == SettingsAnswer::kCarryOn) return true;
+    // The program ends (for the uninstaller, or for the new version): changes made here are saved or
+    // dropped by the user first, never lost without a question.
+    if (!SaveChangesFirst()) return true;
+    if (answer == SettingsAnswer::kRestart && !(start_.restartAfterUpdate && start_.restartAfterUpdate())) return true;
+    clean_ = true;
+    return false;
   } else if (Is(event, kOpen) || code == menuLoad_) {
     if (SaveChangesFirst()) {
       WideString chosen = ChooseFileToOpen(window_.handle(), L"Load backup settings from file", kFileFilter,

@@ -395,6 +395,18 @@ int AddSubWindow(UiWindow& window, int x, int y, int width, int height, UniqueBr
   return id;
 }
 
+bool SelectTabPage(UiWindow& window, int tabControlId, int index) {
+  const ControlRecord* record = window.Record(tabControlId);
+  if (!record || record->type != ControlType::kTabControl) return false;
+  HWND tabs = record->window;
+  if (index < 0 || index >= TabCtrl_GetItemCount(tabs)) return false;
+  (void)TabCtrl_SetCurSel(tabs, index);
+  // Setting the selection tells nobody; the notification a click sends shows the page.
+  NMHDR change{tabs, static_cast<UINT_PTR>(GetDlgCtrlID(tabs)), static_cast<UINT>(TCN_SELCHANGE)};
+  SendMessageW(GetParent(tabs), WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
+  return true;
+}
+
 namespace {
 
 constexpr UINT_PTR kTooltipRelaySubclass = 0xB44;

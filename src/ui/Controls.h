@@ -51,6 +51,8 @@ bool AttachUpDown(UiWindow& window, int fieldId, int low, int high);
 [[nodiscard]] int AddSubWindow(UiWindow& window, int x, int y, int width, int height, UniqueBrush background);
 // A page of a tab control; the controls made next belong to it, until UiWindow::CloseContainer().
 [[nodiscard]] int AddTabPage(UiWindow& window, int tabControlId, WideView title);
+// Shows the tab control's page at index (0 the first added), as a click on its tab would.
+bool SelectTabPage(UiWindow& window, int tabControlId, int index);
 
 // A check box or radio button: a picture half and a label half that act as one, under the label's id.
 // initialState kStateChecked checks it; anything else leaves it unchecked. The pictures are the

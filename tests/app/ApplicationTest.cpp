@@ -127,7 +127,8 @@ TEST_F(StartUpTest, PostUpdateRemovesTheDownloadedUpdate) {
 TEST_F(StartUpTest, UninstallEndsWithoutTouchingTheSettingsFile) {
   WideString job = root / L"job.brlk";
   ASSERT_TRUE(WriteTestFile(job, "[Settings]\r\nFlag=1\r\n"));
-  EXPECT_EQ(Start(L"/Uninstall \"" + job + L"\" /Quiet"), 0);
+  // Quiet before /Uninstall: nothing is asked; what follows /Uninstall is never looked at.
+  EXPECT_EQ(Start(L"/Quiet /Uninstall \"" + job + L"\" /Passive"), 0);
   EXPECT_EQ(ReadTestFile(job), "[Settings]\r\nFlag=1\r\n");
   EXPECT_TRUE(Exists(root / L"Brimlark.ini"));  // the application INI file is still written at exit
 }

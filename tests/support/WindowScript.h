@@ -51,6 +51,29 @@ inline HWND WaitForShown(const wchar_t* windowClass, const wchar_t* title = null
   return found;
 }
 
+// The first child window, at any depth, of a class with exactly the text.
+inline HWND FindDescendant(HWND parent, const wchar_t* windowClass, WideView text) {
+  struct Search {
+    const wchar_t* windowClass;
+    WideView text;
+    HWND found;
+  } search{windowClass, text, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(data);
+        wchar_t name[64] = {};
+        wchar_t caption[512] = {};
+        GetClassNameW(child, name, 64);
+        GetWindowTextW(child, caption, 512);
+        if (_wcsicmp(name, search.windowClass) != 0 || search.text != caption) return TRUE;
+        search.found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 // The index-th edit field of a window, in the order they were made.
 inline HWND NthEdit(HWND window, int index) {
   HWND edit = nullptr;

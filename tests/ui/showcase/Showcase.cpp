@@ -15,6 +15,8 @@
 #include "mainwnd/PairEditor.h"
 #include "mainwnd/MainWindowFrame.h"
 #include "mainwnd/StrictWarning.h"
+#include "setup/SettingsWindow.h"
+#include "update/AutoUpdateWindow.h"
 #include "ui/Controls.h"
 #include "ui/ListView.h"
 #include "ui/Menus.h"
@@ -163,6 +165,33 @@ int wmain(int argc, wchar_t** argv) {
     CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
     IniFile appIni;
     (void)EditPair(window, list, 0, L"", appIni);
+    return 0;
+  }
+  if (what == L"settings" && argc > 4) {
+    // The settings window on a page, for a machine where a folder of the screenshots stands for the
+    // program's own.
+    std::wstring folder = argv[3];
+    AppPaths paths;
+    paths.modulePath = folder + L"\\Brimlark.exe";
+    paths.appDirectory = folder;
+    paths.appIniPath = folder + L"\\Brimlark.ini";
+    paths.errorLogPath = folder + L"\\Brimlark_ErrorLog.txt";
+    paths.updateTempPath = folder + L"\\Brimlark.temp.exe";
+    IniFile appIni;
+    SettingsContext context{paths, appIni};
+    CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    (void)OpenSettingsWindow(&window, static_cast<SettingsPage>(_wtoi(argv[2])), context);
+    return 0;
+  }
+  if (what == L"update") {
+    // The "Auto Update" window as it downloads.
+    AutoUpdateWindow update;
+    if (!update.Open()) return 1;
+    update.ShowDownloading();
+    update.ShowPercent(40);
+    CreateThread(nullptr, 0, SayReadyAfterAMoment, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    while (!update.CancelRequested()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    update.Close();
     return 0;
   }
   if (what == L"ftp") {
