@@ -172,7 +172,7 @@ int AddImageButton(UiWindow& window, WideView text, UniqueBitmap picture, int x,
       for (HBITMAP state : {picture.get(), picture.get(), picture.get(), faded.get(), picture.get(), picture.get()}) {
         (void)ImageList_Add(states.get(), state, nullptr);
       }
-      BUTTON_IMAGELIST list{states.get(), {text.empty() ? 0 : 6, 0, 0, 0}, text.empty() ? BUTTON_IMAGELIST_ALIGN_CENTER : BUTTON_IMAGELIST_ALIGN_LEFT};
+      BUTTON_IMAGELIST list{states.get(), {text.empty() ? 0 : 6, 0, 0, 0}, static_cast<UINT>(text.empty() ? BUTTON_IMAGELIST_ALIGN_CENTER : BUTTON_IMAGELIST_ALIGN_LEFT)};
       if (ImageList_GetImageCount(states.get()) == 6 && SendMessageW(button, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&list))) {
         data->states = std::move(states);
       }

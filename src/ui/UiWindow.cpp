@@ -356,8 +356,19 @@ void UiWindow::Centre(HWND window, HWND over) {
   }
   int width = outer.right - outer.left;
   int height = outer.bottom - outer.top;
-  SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
-               area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  // Centred over a smaller window near a screen edge, it would hang over the edge: it stays on the
+  // screen's work area, its top left corner first (that is where its title and close button are).
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  POINT centre{x + width / 2, y + height / 2};
+  if (GetMonitorInfoW(MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    x = std::max(static_cast<int>(work.left), std::min(x, static_cast<int>(work.right) - width));
+    y = std::max(static_cast<int>(work.top), std::min(y, static_cast<int>(work.bottom) - height));
+  }
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool UiWindow::AddAttachedWindow(HWND other) {

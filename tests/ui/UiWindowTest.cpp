@@ -213,6 +213,21 @@ TEST_F(UiWindowTest, The513thControlGrowsTheTableAndKeepsEveryRecord) {
   EXPECT_EQ(window.ControlHandle(-1), window.ControlHandle(513));
 }
 
+// A large window centred over a small one in the screen's corner stays on the screen.
+TEST_F(UiWindowTest, CentringNeverPutsAWindowOffTheScreen) {
+  UiWindow small, large;
+  ASSERT_TRUE(small.Create(L"BrimlarkTestSmall", L"Small", 200, 100, 0, 0, WS_POPUP, 0, nullptr));
+  ASSERT_TRUE(large.Create(L"BrimlarkTestLarge", L"Large", 700, 500, 0, 0, WS_POPUP, 0, nullptr));
+  UiWindow::Centre(large.handle(), small.handle());
+  RECT placed{}, work{};
+  ASSERT_TRUE(GetWindowRect(large.handle(), &placed));
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_GE(placed.left, work.left);
+  EXPECT_GE(placed.top, work.top);
+  EXPECT_LE(placed.right, work.right);
+  EXPECT_LE(placed.bottom, work.bottom);
+}
+
 // A picture button has a picture for each state (normal, hot, pressed, disabled, default, stylus hot);
 // the disabled one is a picture of its own.
 TEST_F(UiWindowTest, PictureButtonHasItsOwnDisabledPicture) {
