@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using namespace testing_support;
 
@@ -219,6 +220,62 @@ TEST_F(MainWindowTest, AFailedSaveKeepsTheFileTheChangesAndTheWindow) {
   EXPECT_TRUE(Checked(MainWindowFrame::kStrict));
   held.reset();
   EXPECT_EQ(ReadTestFile(file), before);
+}
+
+// The settings window's answer: carry on; restart after an update (only when the new program started);
+// end for the uninstaller, but never over unsaved changes without asking.
+TEST_F(MainWindowTest, TheSettingsWindowsAnswerDecidesWhetherTheProgramGoesOn) {
+  std::vector<int> pages;
+  SettingsAnswer next = SettingsAnswer::kCarryOn;
+  int restarts = 0;
+  bool restartStarts = false;
+  start.openSettings = [&](UiWindow&, int page) {
+    pages.push_back(page);
+    return next;
+  };
+  start.restartAfterUpdate = [&] {
+    ++restarts;
+    return restartStarts;
+  };
+  OpenOn({Pair(L"C:\\one", L"D:\\one")});
+  bool goesOn = true;
+  auto openSettings = [&](size_t expectedCalls) {
+    Click(MainWindowFrame::kSettings);
+    return WaitUntil([&] { return !(goesOn = Pump()) || pages.size() == expectedCalls; }, 10000);
+  };
+  ASSERT_TRUE(openSettings(1));
+  EXPECT_TRUE(goesOn && Pump());
+  EXPECT_EQ(pages, std::vector<int>{0});
+
+  next = SettingsAnswer::kRestart;
+  ASSERT_TRUE(openSettings(2));
+  EXPECT_TRUE(goesOn && Pump());  // the new program did not start: this one carries on
+  EXPECT_EQ(restarts, 1);
+
+  next = SettingsAnswer::kEndProgram;
+  Click(MainWindowFrame::kStrict);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && !frame->clean(); }, 5000));
+  {
+    BoxAnswerer answerer(L"Cancel");
+    ASSERT_TRUE(openSettings(3));
+    ASSERT_TRUE(WaitUntil([&] { return !(goesOn = Pump()) || answerer.answered(); }, 10000));
+    EXPECT_EQ(answerer.question(), L"Save changes to job.brlk?");
+  }
+  if (goesOn) goesOn = Pump();
+  EXPECT_TRUE(goesOn);  // Cancel keeps the window and its changes
+  EXPECT_FALSE(frame->clean());
+
+  next = SettingsAnswer::kRestart;
+  restartStarts = true;
+  {
+    BoxAnswerer answerer(L"No");
+    ASSERT_TRUE(openSettings(4));
+    if (goesOn) {
+      EXPECT_TRUE(WaitUntil([&] { return !(goesOn = Pump()); }, 10000));
+    }
+  }
+  EXPECT_FALSE(goesOn);
+  EXPECT_EQ(restarts, 2);
 }
 
 TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
