@@ -6,7 +6,7 @@
 #include "jobs/SettingsFile.h"
 #include "mainwnd/JobStatus.h"
 #include "mainwnd/PairEditor.h"
-#include "mainwnd/Shortcuts.h"
+#include "ui/ShellLink.h"
 #include "mainwnd/StrictWarning.h"
 #include "res/ResourceIds.h"
 #include "run/IniCertificatePins.h"

@@ -3,7 +3,7 @@
 #include "jobs/FtpLocation.h"
 #include "jobs/PathRelation.h"
 #include "mainwnd/FtpLocationDialog.h"
-#include "mainwnd/Shortcuts.h"
+#include "ui/ShellLink.h"
 #include "ui/CommonDialogs.h"
 #include "ui/Controls.h"
 #include "ui/Drawing.h"

@@ -5,7 +5,7 @@
 #include "base/Registry.h"
 #include "engine/ForceDelete.h"
 #include "engine/PartialCopy.h"
-#include "setup/ShellLink.h"
+#include "ui/ShellLink.h"
 #include "setup/Uninstall.h"
 
 #include <shlobj.h>

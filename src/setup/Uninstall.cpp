@@ -4,7 +4,7 @@
 #include "base/Registry.h"
 #include "engine/ForceDelete.h"
 #include "setup/RunningInstances.h"
-#include "setup/ShellLink.h"
+#include "ui/ShellLink.h"
 #include "ui/MessageBox.h"
 #include "ui/UiWindow.h"
 

@@ -1,5 +1,7 @@
 #include "ui/CommonDialogs.h"
 
+#include "base/ComOwner.h"
+
 #include <commdlg.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -20,16 +22,6 @@ WideString FilterList(WideView filter) {
   list.push_back(L'\0');
   return list;
 }
-
-// Releases a COM interface when it goes.
-template <typename Interface>
-struct ComRelease {
-  void operator()(Interface* object) const {
-    if (object) object->Release();
-  }
-};
-template <typename Interface>
-using ComOwner = std::unique_ptr<Interface, ComRelease<Interface>>;
 
 struct IdListFree {
   void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }

@@ -1,5 +1,6 @@
 #include "ui/Images.h"
 
+#include "base/ComOwner.h"
 #include "ui/Drawing.h"
 
 #include <cstring>
@@ -7,10 +8,6 @@
 using namespace Gdiplus;
 
 namespace {
-
-struct ComRelease {
-  void operator()(IUnknown* object) const { object->Release(); }
-};
 
 struct GlobalMemoryTraits {
   using Handle = HGLOBAL;
@@ -22,7 +19,7 @@ HINSTANCE ModuleOrExecutable(HINSTANCE module) { return module ? module : GetMod
 
 // A stream over a copy of the resource's bytes. GDI+ keeps the stream of a bitmap and may read it again
 // after this function returned, so the stream owns its memory instead of pointing into the module.
-std::unique_ptr<IStream, ComRelease> ResourceStream(HINSTANCE module, int id) {
+ComOwner<IStream> ResourceStream(HINSTANCE module, int id) {
   HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), kImageResourceType);
   if (!resource) return nullptr;
   const DWORD size = SizeofResource(module, resource);
@@ -40,13 +37,13 @@ std::unique_ptr<IStream, ComRelease> ResourceStream(HINSTANCE module, int id) {
   IStream* stream = nullptr;
   if (FAILED(CreateStreamOnHGlobal(copy.get(), TRUE, &stream)) || !stream) return nullptr;
   static_cast<void>(copy.release());  // freed with the stream
-  return std::unique_ptr<IStream, ComRelease>(stream);
+  return ComOwner<IStream>(stream);
 }
 
 }  // namespace
 
 std::unique_ptr<Bitmap> LoadImageResource(HINSTANCE module, int id, int width, int height) {
-  std::unique_ptr<IStream, ComRelease> stream = ResourceStream(ModuleOrExecutable(module), id);
+  ComOwner<IStream> stream = ResourceStream(ModuleOrExecutable(module), id);
   if (!stream) return nullptr;
   std::unique_ptr<Bitmap> image(Bitmap::FromStream(stream.get()));
   if (!image || image->GetLastStatus() != Ok) return nullptr;

@@ -7,7 +7,7 @@
 #include "TestSupport.h"
 #include "WindowScript.h"
 #include "jobs/FtpLocation.h"
-#include "mainwnd/Shortcuts.h"
+#include "ui/ShellLink.h"
 #include "ui/Controls.h"
 #include "ui/ListView.h"
 

@@ -3,7 +3,7 @@
 #include "InstallationFixture.h"
 #include "base/ProgramVersion.h"
 #include "engine/PartialCopy.h"
-#include "setup/ShellLink.h"
+#include "ui/ShellLink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,40 +1,13 @@
-#include "setup/ShellLink.h"
+#include "ui/ShellLink.h"
 
+#include "base/ComOwner.h"
 #include "base/FileSystem.h"
 
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <memory>
 
-namespace {
-
-template <typename Interface>
-struct ComRelease {
-  void operator()(Interface* object) const {
-    if (object) object->Release();
-  }
-};
-template <typename Interface>
-using ComOwner = std::unique_ptr<Interface, ComRelease<Interface>>;
-
-// COM for the length of one call, for callers (the uninstaller, tests) that have not started it. A thread
-// that runs it in the other model already has what the link object needs.
-class ComSession {
- public:
-  ComSession() : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComSession() {
-    if (started_) CoUninitialize();
-  }
-  ComSession(const ComSession&) = delete;
-  ComSession& operator=(const ComSession&) = delete;
-
- private:
-  bool started_;
-};
-
-}  // namespace
 
 bool SaveShortcut(WideView linkPath, WideView target, WideView arguments) {
   if (linkPath.empty() || target.empty()) return false;
@@ -71,4 +44,19 @@ bool DeleteShortcut(WideView linkPath) {
   }
   SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, path.c_str(), nullptr);
   return true;
+}
+
+WideString ShortcutTarget(WideView lnkPath) {
+  IShellLinkW* rawLink = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&rawLink)))) return {};
+  ComOwner<IShellLinkW> link(rawLink);
+  IPersistFile* rawFile = nullptr;
+  if (FAILED(link->QueryInterface(IID_PPV_ARGS(&rawFile)))) return {};
+  ComOwner<IPersistFile> file(rawFile);
+  WideString path(lnkPath);
+  if (FAILED(file->Load(path.c_str(), STGM_READ))) return {};
+  WideString target(32768, L'\0');
+  if (link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return {};
+  target.resize(wcslen(target.c_str()));
+  return target;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The desktop shortcuts of an installation, written through the shell's own link object.
+// Shell shortcuts (".lnk" files) through the shell's own link object: the desktop shortcuts of an
+// installation are written with it, and a shortcut dropped on a window stands for what it points at.
 
 #include "base/WideString.h"
 
@@ -11,3 +12,8 @@
 // Deletes the shortcut and tells the shell, so that the desktop drops its icon. A missing one counts
 // as deleted.
 [[nodiscard]] bool DeleteShortcut(WideView linkPath);
+
+// The path a shortcut points at, read without resolving it (resolving may search the disks or ask the
+// user). Empty when the file is no readable shortcut or points at no path. COM must be running on the
+// calling thread.
+[[nodiscard]] WideString ShortcutTarget(WideView lnkPath);
