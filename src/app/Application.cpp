@@ -80,7 +80,17 @@ int Application::Run(const wchar_t* commandLine, int showCommand) {
     return 0;
   }
 
-  if (startFlags_ & kStartScheduledBackups) return RunScheduledBackupsMonitor(paths_, runEnvironment());
+  if (startFlags_ & kStartScheduledBackups) {
+    MonitorHooks hooks;
+    hooks.checkForUpdate = [this] {
+      return RunUpdateCheck(paths_, appIni_, UiMode::kPassive) == UpdateOutcome::kNewVersionInstalled;
+    };
+    hooks.manageScheduledBackups = [this](HWND) {
+      SettingsContext context{paths_, appIni_};
+      (void)OpenSettingsWindow(nullptr, SettingsPage::kScheduledBackups, context);
+    };
+    return RunScheduledBackupsMonitor(paths_, runEnvironment(), hooks);
+  }
   MainWindowStart start;
   start.uiMode = uiMode_;
   start.settingsFileToLoad = settingsFileToLoad_;

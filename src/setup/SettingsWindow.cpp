@@ -1,8 +1,14 @@
 #include "setup/SettingsWindow.h"
 
 #include "base/FileSystem.h"
+#include "base/Process.h"
 #include "engine/ForceDelete.h"
+#include "schedule/LogonTask.h"
+#include "schedule/Monitor.h"
+#include "schedule/Schedule.h"
+#include "schedule/ScheduleEditor.h"
 #include "ui/Controls.h"
+#include "ui/ListView.h"
 #include "ui/Drawing.h"
 #include "ui/MessageBox.h"
 #include "update/UpdateCheck.h"
@@ -37,6 +43,16 @@ class SettingsWindow {
   void ClearErrorLog();
   void AutoUpdateChanged();
   bool UpdateNow();
+  void FillSchedules();
+  void EditSelectedSchedule(bool adding);
+  void DeleteSelectedSchedule();
+  void SchedulesBoxChanged();
+  void StartMonitorNow();
+  // Keeps the window painted while it waits for the monitor; what the user does meanwhile waits.
+  void PumpWhileWaiting() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&message);
+  }
   [[nodiscard]] bool Checked(int id) const { return (window_.GetState(id) & kStateChecked) != 0; }
   void SetChecked(int id, bool checked) { (void)window_.SetState(id, checked ? kStateChecked : kStateUnchecked); }
   void SetEnabled(int id, bool enabled) { (void)window_.SetState(id, enabled ? kStateEnable : kStateDisable); }
@@ -53,6 +69,8 @@ class SettingsWindow {
   int install_ = 0, unattendedShortcut_ = 0, normalShortcut_ = 0, uninstallEntry_ = 0, associate_ = 0;
   int clearLog_ = 0, apply_ = 0;
   int autoUpdate_ = 0, updateNow_ = 0, updateStatus_ = 0;
+  int schedules_ = 0, schedulesEnabled_ = 0, startMonitor_ = 0, addSchedule_ = 0, editSchedule_ = 0,
+      deleteSchedule_ = 0;
 };
 
 bool SettingsWindow::Create() {
@@ -116,8 +134,108 @@ void SettingsWindow::BuildUpdatesPage() {
 
 void SettingsWindow::BuildSchedulesPage() {
   (void)AddTabPage(window_, tabs_, L"Scheduled backups");
-  (void)AddLabel(window_, L"Scheduled backups are not available in this version yet.", 20, 30, 680, 20);
+  schedules_ = AddListView(window_, L"Schedule's name\nStart date/time\nRepeat\nUI mode\nBackup configuration file", 10,
+                           10, kWidth - 40, 300);
+  schedulesEnabled_ = AddCheckBox(window_, L" Enable scheduled backups", Box(false), Box(true), 12, 330, 180,
+                                  kStateUnchecked);
+  (void)SetTooltip(window_, schedulesEnabled_, L"This will create a scheduled task that runs Brimlark Backup automatically");
+  startMonitor_ = AddPushButton(window_, L"Start", 200, 327, 60, 22);
+  (void)SetTooltip(window_, startMonitor_, L"Start monitoring the scheduled backups now");
+  addSchedule_ = AddPushButton(window_, L"   Add", kWidth - 370, 370, 100, 28);
+  (void)SetTooltip(window_, addSchedule_, L"Add a new scheduled backup to the list");
+  editSchedule_ = AddPushButton(window_, L"   Edit", kWidth - 260, 370, 100, 28);
+  (void)SetTooltip(window_, editSchedule_, L"Edit the selected scheduled backup");
+  deleteSchedule_ = AddPushButton(window_, L"   Delete", kWidth - 150, 370, 100, 28);
+  (void)SetTooltip(window_, deleteSchedule_, L"Delete the selected scheduled backup");
   window_.CloseContainer();
+  FillSchedules();
+  std::optional<WideString> program = RegisteredMonitorProgram();
+  text::FindOptions anyCase;
+  anyCase.caseSensitive = false;
+  bool enabled = program && text::Find(*program, context_.paths.modulePath, anyCase) != 0;
+  SetChecked(schedulesEnabled_, enabled);
+  SetEnabled(startMonitor_, enabled);
+}
+
+void SettingsWindow::FillSchedules() {
+  for (const Schedule& schedule : EnumerateSchedules(context_.appIni)) {
+    std::optional<std::array<WideString, 4>> cells = RenderScheduleRow(schedule.Text(false));
+    if (!cells) continue;
+    (void)AddListRow(window_, schedules_,
+                     text::Concat(schedule.name, L"\n", (*cells)[0], L"\n", (*cells)[1], L"\n", (*cells)[2], L"\n", (*cells)[3]));
+  }
+}
+
+void SettingsWindow::EditSelectedSchedule(bool adding) {
+  int selected = adding ? -1 : SelectedListRow(window_, schedules_);
+  if (!adding && selected < 0) return;
+  std::array<WideString, 5> row;
+  if (!adding) {
+    for (int column = 0; column < 5; ++column) row[static_cast<size_t>(column)] = ListCell(window_, schedules_, selected, column);
+  }
+  int result = EditSchedule(window_, adding ? WideView() : WideView(row[0]), context_.appIni, context_.paths, row);
+  if (result == 0) return;
+  if (adding) {
+    selected = AddListRow(window_, schedules_, row[0]);
+    if (selected < 0) return;
+  }
+  for (int column = adding ? 1 : 0; column < 5; ++column) {
+    (void)SetListCell(window_, schedules_, selected, column, row[static_cast<size_t>(column)]);
+  }
+}
+
+void SettingsWindow::DeleteSelectedSchedule() {
+  int selected = SelectedListRow(window_, schedules_);
+  if (selected < 0) return;
+  if (Ask(L"Are you sure you want to delete the selected schedule?", MessageKind::kYesNo) != 1) return;
+  if (DeleteSchedule(context_.appIni, ListCell(window_, schedules_, selected, 0))) {
+    (void)DeleteListRow(window_, schedules_, selected);
+  } else {
+    (void)Ask(L"Sorry, the schedule could not be deleted from the settings INI file.", MessageKind::kOk);
+  }
+}
+
+void SettingsWindow::SchedulesBoxChanged() {
+  if (Checked(schedulesEnabled_)) {
+    if (ListRowCount(window_, schedules_) == 0) {
+      SetChecked(schedulesEnabled_, false);
+      (void)Ask(L"It is useless to enable this feature with no scheduled backups created.\r\nPlease add one or more "
+                L"scheduled backups to the list before enabling them.",
+                MessageKind::kOk, 160);
+    } else if (StartScheduledBackupsMonitor(context_.paths, [this] { PumpWhileWaiting(); })) {
+      SetEnabled(startMonitor_, true);
+      (void)Ask(L"The Scheduled Backups Monitor task was successfully enabled and started.\r\nClick the tray icon for "
+                L"additional options.",
+                MessageKind::kOk, 160);
+    } else {
+      SetChecked(schedulesEnabled_, false);
+      (void)Ask(L"Sorry, an unexpected error occurred while trying to enable the scheduled backups.\r\nPlease try again "
+                L"later or report this bug to us.",
+                MessageKind::kOk, 160);
+    }
+    return;
+  }
+  SetEnabled(startMonitor_, false);
+  if (!StopScheduledBackupsMonitor()) {
+    SetChecked(schedulesEnabled_, true);
+    SetEnabled(startMonitor_, true);
+  }
+}
+
+void SettingsWindow::StartMonitorNow() {
+  if (!FindScheduledBackupsMonitor()) {
+    if (!LaunchProcess(context_.paths.modulePath, L" /ScheduledBackups", context_.paths.appDirectory, SW_SHOWNORMAL)) {
+      (void)Ask(L"Sorry, the Scheduled Backups Monitor task could not be started.", MessageKind::kOk);
+      return;
+    }
+    // The monitor's window shows that it is up; about two seconds at most.
+    for (int round = 0; round < 100 && !FindScheduledBackupsMonitor(); ++round) {
+      Sleep(20);
+      PumpWhileWaiting();
+    }
+  }
+  (void)Ask(L"The Scheduled Backups Monitor task was successfully started.\r\nClick the tray icon for additional options.",
+            MessageKind::kOk, 160);
 }
 
 // The boxes as the installation stands: the shortcuts belong to an installed program.
@@ -213,6 +331,15 @@ SettingsOutcome SettingsWindow::Run(SettingsPage page) {
       ClearErrorLog();
     } else if (event.code == autoUpdate_) {
       AutoUpdateChanged();
+    } else if (event.code == addSchedule_ || event.code == editSchedule_ ||
+               (event.code == kEventDoubleClick && event.param == schedules_)) {
+      EditSelectedSchedule(event.code == addSchedule_);
+    } else if (event.code == deleteSchedule_) {
+      DeleteSelectedSchedule();
+    } else if (event.code == schedulesEnabled_) {
+      SchedulesBoxChanged();
+    } else if (event.code == startMonitor_) {
+      StartMonitorNow();
     } else if (event.code == updateNow_) {
       if (UpdateNow()) {
         outcome = SettingsOutcome::kRestartAfterUpdate;

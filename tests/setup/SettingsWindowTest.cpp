@@ -7,6 +7,8 @@
 #include "TestSupport.h"
 #include "WindowScript.h"
 #include "base/FileSystem.h"
+#include "schedule/Schedule.h"
+#include "ui/ListView.h"
 #include "ui/Controls.h"
 
 #include <gtest/gtest.h>
@@ -165,6 +167,47 @@ TEST_F(SettingsWindowTest, ApplyInstallsTheProgramAndItsShortcutAndClearingRemov
     PostMessageW(window, WM_CLOSE, 0, 0);
   });
   EXPECT_EQ(OpenSettingsWindow(&owner, SettingsPage::kInstallation, context), SettingsOutcome::kClosed);
+}
+
+// The scheduled-backups page lists the stored schedules in file order; deleting asks, and removes the
+// entry from the INI file; enabling without any schedule says why not and leaves the box cleared.
+TEST_F(SettingsWindowTest, TheSchedulesPageListsDeletesAndRefusesToEnableAnEmptyList) {
+  for (const wchar_t* name : {L"Daily", L"Weekly"}) {
+    Schedule schedule;
+    schedule.name = name;
+    schedule.start = 13'000'000'000ull;
+    schedule.interval = WideView(name) == L"Daily" ? kSecondsPerDay : 7 * kSecondsPerDay;
+    schedule.mode = L"1";
+    schedule.settingsFile = root / L"job.brlk";
+    ASSERT_TRUE(WriteSchedule(appIni, schedule, false));
+  }
+  Driver driver({kTitle, L"_WINDOW_MsgBoxClass"}, [&] {
+    HWND window = WaitForShown(L"Brimlark_MsgBox", kTitle);
+    ASSERT_NE(window, nullptr);
+    HWND list = FindDescendant(window, L"SysListView32", L"");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(ListView_GetItemCount(list), 2);
+    // Delete the first row: No keeps it, Yes removes it.
+    ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ClickButton(window, L"   Delete");
+    EXPECT_EQ(Answer(L"No"), L"Are you sure you want to delete the selected schedule?");
+    ClickButton(window, L"   Delete");
+    EXPECT_EQ(Answer(L"Yes"), L"Are you sure you want to delete the selected schedule?");
+    EXPECT_TRUE(WaitUntil([&] { return ListView_GetItemCount(list) == 1; }, 5000));
+    ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ClickButton(window, L"   Delete");
+    EXPECT_EQ(Answer(L"Yes"), L"Are you sure you want to delete the selected schedule?");
+    EXPECT_TRUE(WaitUntil([&] { return ListView_GetItemCount(list) == 0; }, 5000));
+    ClickBox(window, L" Enable scheduled backups");
+    EXPECT_EQ(Answer(L"OK"),
+              L"It is useless to enable this feature with no scheduled backups created.\r\nPlease add one or more "
+              L"scheduled backups to the list before enabling them.");
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  (void)OpenSettingsWindow(&owner, SettingsPage::kScheduledBackups, context);
+  EXPECT_TRUE(EnumerateSchedules(appIni).empty());
+  IniFile saved(paths.appIniPath);
+  EXPECT_TRUE(EnumerateSchedules(saved).empty());
 }
 
 }  // namespace
