@@ -2,6 +2,7 @@
 
 #include "jobs/FtpLocation.h"
 #include "ui/Controls.h"
+#include "ui/DialogWindow.h"
 #include "ui/Drawing.h"
 
 namespace {
@@ -32,22 +33,15 @@ WideString WithoutScheme(WideView server) {
 UniqueBitmap LocationWindowBackground() { return DialogFace(kLocationWindowWidth, kLocationWindowHeight, 206, 4); }
 
 bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displayForm) {
-  HWND ownerHandle = owner.handle();
-  bool ownerShown = ownerHandle && IsWindowVisible(ownerHandle);
   FtpLocation start = ReadLocation(storedForm).value_or(FtpLocation{});
   if (start.port.empty()) start.port = L"21";
 
   UiEvent before = owner.event();
   UiWindow dialog;
-  dialog.ShareEvents(&owner.event());
-  if (!dialog.Create(L"Brimlark_MsgBox", L"Set FTP directory", kLocationWindowWidth, kLocationWindowHeight, kCentred,
-                     kCentred, WS_POPUP, 0, ownerShown ? ownerHandle : nullptr)) {
+  if (!OpenDialogWindow(dialog, &owner, L"Set FTP directory", kLocationWindowWidth, kLocationWindowHeight, 0,
+                        LocationWindowBackground())) {
     return false;
   }
-  dialog.SetBackgroundBitmap(LocationWindowBackground(), BackgroundMode::kPattern);
-  (void)SetRoundedWindowRegion(dialog.handle(), kLocationWindowWidth, kLocationWindowHeight, 12);
-  UiWindow::Centre(dialog.handle(), ownerShown ? ownerHandle : nullptr);
-  if (ownerShown) owner.AddAttachedWindow(dialog.handle());
   dialog.SetDefaultColours(0, kTransparent);
 
   (void)AddLabel(dialog, L"Setup remote FTP directory", 150, 10, 215, 20, SS_CENTER);
@@ -84,8 +78,7 @@ bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displa
   HWND passwordField = dialog.ControlHandle(password);
   // The field's own masking character, which differs between systems and visual styles.
   auto maskCharacter = static_cast<WPARAM>(SendMessageW(passwordField, EM_GETPASSWORDCHAR, 0, 0));
-  bool ownerWasEnabled = ownerHandle && IsWindowEnabled(ownerHandle);
-  if (ownerWasEnabled) EnableWindow(ownerHandle, FALSE);
+  OwnerDisabled ownerDisabled(&owner);
   dialog.Show(SW_SHOWNORMAL, UiWindow::kShowUpdate | UiWindow::kShowForeground | UiWindow::kShowActivate);
   SetFocus(dialog.ControlHandle(server));
 
@@ -143,7 +136,7 @@ bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displa
     }
   }
   // The owner comes back before the dialog goes, so that the system gives it the activation.
-  if (ownerWasEnabled) EnableWindow(ownerHandle, TRUE);
+  ownerDisabled.Restore();
   dialog.CloseModal(before, !ownCloseRequest);
   return confirmed;
 }

@@ -6,6 +6,7 @@
 #include "ui/ShellLink.h"
 #include "ui/CommonDialogs.h"
 #include "ui/Controls.h"
+#include "ui/DialogWindow.h"
 #include "ui/Drawing.h"
 #include "ui/ListView.h"
 #include "ui/MessageBox.h"
@@ -221,22 +222,13 @@ bool PairEditor::Run(WideView droppedText) {
     }
   }
 
-  HWND mainHandle = main_.handle();
-  bool mainShown = mainHandle && IsWindowVisible(mainHandle);
   UiEvent before = main_.event();
-  editor_.ShareEvents(&main_.event());
-  if (!editor_.Create(L"Brimlark_MsgBox", index_ < 0 ? L"Add folder pair" : L"Edit folder pair",
-                      kLocationWindowWidth, kLocationWindowHeight, kCentred, kCentred, WS_POPUP,
-                      kDefaultExtendedStyle, mainShown ? mainHandle : nullptr)) {
-    editor_.ShareEvents(nullptr);
+  if (!OpenDialogWindow(editor_, &main_, index_ < 0 ? L"Add folder pair" : L"Edit folder pair", kLocationWindowWidth,
+                        kLocationWindowHeight, kDefaultExtendedStyle, {})) {
     return false;
   }
-  (void)SetRoundedWindowRegion(editor_.handle(), kLocationWindowWidth, kLocationWindowHeight, 12);
-  UiWindow::Centre(editor_.handle(), mainShown ? mainHandle : nullptr);
-  if (mainShown) main_.AddAttachedWindow(editor_.handle());
   CreateControls(sourceText, destinationText, checked);
-  bool mainWasEnabled = mainHandle && IsWindowEnabled(mainHandle);
-  if (mainWasEnabled) EnableWindow(mainHandle, FALSE);
+  OwnerDisabled mainDisabled(&main_);
   editor_.Show(SW_SHOWNORMAL, UiWindow::kShowUpdate | UiWindow::kShowForeground | UiWindow::kShowActivate);
   SetFocus(editor_.ControlHandle(source_.field));
 
@@ -275,7 +267,7 @@ bool PairEditor::Run(WideView droppedText) {
       }
     }
   }
-  if (mainWasEnabled) EnableWindow(mainHandle, TRUE);
+  mainDisabled.Restore();
   editor_.CloseModal(before, !ownCloseRequest);
   return changed;
 }

@@ -9,6 +9,7 @@
 #include "ui/CommonDialogs.h"
 #include "ui/ControlMaking.h"
 #include "ui/Controls.h"
+#include "ui/DialogWindow.h"
 #include "ui/Drawing.h"
 #include "ui/MessageBox.h"
 
@@ -101,18 +102,10 @@ class ScheduleEditor {
 };
 
 bool ScheduleEditor::Create() {
-  HWND parentHandle = parent_.handle();
-  bool parentShown = parentHandle && IsWindowVisible(parentHandle);
-  editor_.ShareEvents(&parent_.event());
-  if (!editor_.Create(L"Brimlark_MsgBox", originalName_.empty() ? kNewTitle : kEditTitle, kWidth, kHeight, kCentred,
-                      kCentred, WS_POPUP, kDefaultExtendedStyle, parentShown ? parentHandle : nullptr)) {
-    editor_.ShareEvents(nullptr);
+  if (!OpenDialogWindow(editor_, &parent_, originalName_.empty() ? kNewTitle : kEditTitle, kWidth, kHeight,
+                        kDefaultExtendedStyle, DialogFace(kWidth, kHeight, 415, 4))) {
     return false;
   }
-  editor_.SetBackgroundBitmap(DialogFace(kWidth, kHeight, 415, 4), BackgroundMode::kPattern);
-  (void)SetRoundedWindowRegion(editor_.handle(), kWidth, kHeight, 12);
-  UiWindow::Centre(editor_.handle(), parentShown ? parentHandle : nullptr);
-  if (parentShown) parent_.AddAttachedWindow(editor_.handle());
   CreateControls();
   return picker_ != 0;
 }
@@ -319,8 +312,7 @@ int ScheduleEditor::Run(std::array<WideString, 5>& row) {
   if (originalName_.empty()) (void)editor_.SetState(repeat_, kStateUnchecked);
   FollowRepeatBox();
 
-  bool parentWasEnabled = parentHandle && IsWindowEnabled(parentHandle);
-  if (parentWasEnabled) EnableWindow(parentHandle, FALSE);
+  OwnerDisabled parentDisabled(&parent_);
   editor_.Show(SW_SHOWNORMAL, UiWindow::kShowUpdate | UiWindow::kShowForeground | UiWindow::kShowActivate);
   SetFocus(editor_.ControlHandle(name_));
 
@@ -351,7 +343,7 @@ int ScheduleEditor::Run(std::array<WideString, 5>& row) {
       waiting = result == kScheduleNotSaved;
     }
   }
-  if (parentWasEnabled) EnableWindow(parentHandle, TRUE);
+  parentDisabled.Restore();
   editor_.CloseModal(before, !ownCloseRequest);
   if (parentHandle && IsWindowVisible(parentHandle)) {
     SetWindowPos(parentHandle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

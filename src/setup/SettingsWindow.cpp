@@ -8,6 +8,7 @@
 #include "schedule/Schedule.h"
 #include "schedule/ScheduleEditor.h"
 #include "ui/Controls.h"
+#include "ui/DialogWindow.h"
 #include "ui/ListView.h"
 #include "ui/Drawing.h"
 #include "ui/MessageBox.h"
@@ -74,18 +75,10 @@ class SettingsWindow {
 };
 
 bool SettingsWindow::Create() {
-  HWND ownerHandle = owner_ ? owner_->handle() : nullptr;
-  bool ownerShown = ownerHandle && IsWindowVisible(ownerHandle);
-  if (owner_) window_.ShareEvents(&owner_->event());
-  if (!window_.Create(L"Brimlark_MsgBox", kTitle, kWidth, kHeight, kCentred, kCentred, WS_POPUP, kDefaultExtendedStyle,
-                      ownerShown ? ownerHandle : nullptr)) {
-    window_.ShareEvents(nullptr);
+  if (!OpenDialogWindow(window_, owner_, kTitle, kWidth, kHeight, kDefaultExtendedStyle,
+                        DialogFace(kWidth, kHeight, kHeight, 4))) {
     return false;
   }
-  window_.SetBackgroundBitmap(DialogFace(kWidth, kHeight, kHeight, 4), BackgroundMode::kPattern);
-  (void)SetRoundedWindowRegion(window_.handle(), kWidth, kHeight, 12);
-  UiWindow::Centre(window_.handle(), ownerShown ? ownerHandle : nullptr);
-  if (ownerShown) owner_->AddAttachedWindow(window_.handle());
 
   // The caption on a band of the main window's colours, with its close button.
   (void)AddSubWindow(window_, 2, 2, kWidth - 4, 38, UniqueBrush(CreatePatternBrush(GradientBand().get())));
@@ -303,9 +296,7 @@ SettingsOutcome SettingsWindow::Run(SettingsPage page) {
   if (!Create()) return SettingsOutcome::kClosed;
   ShowInstallation();
   (void)SelectTabPage(window_, tabs_, static_cast<int>(page));
-  HWND ownerHandle = owner_ ? owner_->handle() : nullptr;
-  bool ownerWasEnabled = ownerHandle && IsWindowEnabled(ownerHandle);
-  if (ownerWasEnabled) EnableWindow(ownerHandle, FALSE);
+  OwnerDisabled ownerDisabled(owner_);
   window_.Show(SW_SHOWNORMAL, UiWindow::kShowUpdate | UiWindow::kShowForeground | UiWindow::kShowActivate);
 
   SettingsOutcome outcome = SettingsOutcome::kClosed;
@@ -347,7 +338,7 @@ SettingsOutcome SettingsWindow::Run(SettingsPage page) {
       }
     }
   }
-  if (ownerWasEnabled) EnableWindow(ownerHandle, TRUE);
+  ownerDisabled.Restore();
   window_.CloseModal(before, !ownCloseRequest);
   return outcome;
 }
