@@ -83,11 +83,18 @@ int Application::Run(const wchar_t* commandLine, int showCommand) {
   if (startFlags_ & kStartScheduledBackups) {
     MonitorHooks hooks;
     hooks.checkForUpdate = [this] {
-      return RunUpdateCheck(paths_, appIni_, UiMode::kPassive) == UpdateOutcome::kNewVersionInstalled;
+      return RunUpdateCheck(paths_, appIni_, UiMode::kPassive) == UpdateOutcome::kNewVersionInstalled
+                 ? MonitorAction::kRestartAfterUpdate
+                 : MonitorAction::kCarryOn;
     };
     hooks.manageScheduledBackups = [this](HWND) {
       SettingsContext context{paths_, appIni_};
-      (void)OpenSettingsWindow(nullptr, SettingsPage::kScheduledBackups, context);
+      switch (OpenSettingsWindow(nullptr, SettingsPage::kScheduledBackups, context)) {
+        case SettingsOutcome::kEndProgram: return MonitorAction::kEnd;
+        case SettingsOutcome::kRestartAfterUpdate: return MonitorAction::kRestartAfterUpdate;
+        case SettingsOutcome::kClosed: break;
+      }
+      return MonitorAction::kCarryOn;
     };
     return RunScheduledBackupsMonitor(paths_, runEnvironment(), hooks);
   }

@@ -54,7 +54,8 @@ bool PumpPending(std::optional<WPARAM>& quitCode) {
   return true;
 }
 
-int Start(const wchar_t* program, WideString commandLine, WideView workingFolder, int showMode, unsigned flags) {
+int Start(const wchar_t* program, WideString commandLine, WideView workingFolder, int showMode, unsigned flags,
+          UniqueKernelHandle* keptProcess = nullptr) {
   bool wait = (flags & kLaunchWait) != 0;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -71,7 +72,10 @@ int Start(const wchar_t* program, WideString commandLine, WideView workingFolder
   if (!started) return wait ? -1 : 0;
   UniqueKernelHandle processHandle(process.hProcess);
   UniqueKernelHandle threadHandle(process.hThread);
-  if (!wait) return static_cast<int>(process.dwProcessId);
+  if (!wait) {
+    if (keptProcess) *keptProcess = std::move(processHandle);
+    return static_cast<int>(process.dwProcessId);
+  }
   HANDLE handle = processHandle.get();
   (void)WaitPumpingMessages(&handle, 1, INFINITE);
   DWORD exitCode = 0;
@@ -139,6 +143,20 @@ int LaunchProcess(WideView program, WideView arguments, WideView workingFolder, 
   }
   WideString programText(program);
   return Start(programText.c_str(), WideString(arguments), workingFolder, showMode, flags);
+}
+
+LaunchedProcess LaunchProcessKeepingHandle(WideView program, WideView arguments, WideView workingFolder,
+                                           int showMode, unsigned flags) {
+  LaunchedProcess launched;
+  if (program.empty() || arguments.size() > kMaxArgumentText) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return launched;
+  }
+  WideString programText(program);
+  int id = Start(programText.c_str(), WideString(arguments), workingFolder, showMode, flags & ~kLaunchWait,
+                 &launched.process);
+  launched.processId = id > 0 ? static_cast<DWORD>(id) : 0;
+  return launched;
 }
 
 int RunCommandLine(WideView commandLine, int showMode, unsigned flags) {

@@ -2,6 +2,7 @@
 // Starting other programs: a program with its argument text, a command line as a person would type it,
 // and a document or link through the shell.
 
+#include "base/UniqueHandle.h"
 #include "base/WideString.h"
 
 #include <windows.h>
@@ -23,6 +24,15 @@ inline constexpr size_t kMaxArgumentText = 32000;
 // workingFolder may be empty (this process's). showMode is an SW_ value. Returns the process id, or 0
 // when it did not start; with kLaunchWait the exit code, or -1 when it did not start.
 int LaunchProcess(WideView program, WideView arguments, WideView workingFolder, int showMode, unsigned flags = 0);
+
+// A started process with its handle kept, for a caller that wants to know later whether it still runs.
+struct LaunchedProcess {
+  DWORD processId = 0;  // 0 when it did not start
+  UniqueKernelHandle process;
+};
+// As LaunchProcess without waiting (kLaunchWait is ignored).
+[[nodiscard]] LaunchedProcess LaunchProcessKeepingHandle(WideView program, WideView arguments,
+                                                         WideView workingFolder, int showMode, unsigned flags = 0);
 
 // Runs a command line: the program is the quoted prefix, or else the longest prefix before a blank that
 // names a program (as a file, with ".exe" added, or through the search path and App Paths, after expanding

@@ -12,9 +12,7 @@
 #include "ui/Menus.h"
 #include "ui/UiWindow.h"
 
-#include <atomic>
-#include <memory>
-#include <thread>
+#include <algorithm>
 
 namespace {
 
@@ -23,6 +21,7 @@ constexpr WideView kManagingTip = L"Managing scheduled backups.\r\nClose the dia
 constexpr int kTrayAttempts = 200;
 constexpr DWORD kTrayRetryMs = 50;
 constexpr uint64_t kDoubleClickGuardMs = 50;
+constexpr UINT_PTR kWakeTimerId = 0x4D4F;
 
 // Milliseconds from the high-resolution counter: the loop's own timing says nothing about wall time.
 uint64_t CounterMs() {
@@ -62,17 +61,45 @@ WideString ScheduleArguments(WideView settingsFile, WideView mode) {
   return arguments;
 }
 
-std::vector<ScheduleLaunch> RunScheduleCheckPass(IniFile& appIni, const AppPaths& paths, uint64_t now) {
+WideString LaunchMemory::IdentityOf(const Schedule& schedule) {
+  return text::Concat(schedule.name, L"\n", schedule.Text(false));
+}
+
+bool LaunchMemory::MayLaunch(const Schedule& schedule, uint64_t steadySeconds) const {
+  WideString identity = IdentityOf(schedule);
+  for (const Launch& launch : launches_) {
+    if (launch.identity != identity) continue;
+    if (launch.process && WaitForSingleObject(launch.process.get(), 0) == WAIT_TIMEOUT) return false;
+    if (launch.interval == 0) return false;
+    return steadySeconds - launch.steadySeconds >= launch.interval;
+  }
+  return true;
+}
+
+void LaunchMemory::Remember(const Schedule& schedule, uint64_t steadySeconds, UniqueKernelHandle process) {
+  WideString identity = IdentityOf(schedule);
+  std::erase_if(launches_, [&identity](const Launch& launch) { return launch.identity == identity; });
+  launches_.push_back({std::move(identity), schedule.interval, steadySeconds, std::move(process)});
+}
+
+uint64_t SteadySeconds() { return GetTickCount64() / 1000; }
+
+std::vector<ScheduleLaunch> RunScheduleCheckPass(IniFile& appIni, const AppPaths& paths, uint64_t now,
+                                                 LaunchMemory& memory, uint64_t steadySeconds) {
   std::vector<ScheduleLaunch> launches;
   for (Schedule& schedule : EnumerateSchedules(appIni)) {
-    if (schedule.settingsFile.empty() || !schedule.IsDue(now)) continue;
+    if (schedule.settingsFile.empty() || !schedule.IsDue(now) || !memory.MayLaunch(schedule, steadySeconds)) {
+      continue;
+    }
     WideString arguments = ScheduleArguments(schedule.settingsFile, schedule.mode);
-    int processId = LaunchProcess(paths.modulePath, arguments, paths.appDirectory, SW_SHOW);
+    LaunchedProcess launched = LaunchProcessKeepingHandle(paths.modulePath, arguments, paths.appDirectory, SW_SHOW);
     // A failed launch stays due and is tried again at the next pass.
-    if (processId <= 0) continue;
-    // A failed write-back only means the schedule runs again at the next pass.
+    if (launched.processId == 0) continue;
+    memory.Remember(schedule, steadySeconds, std::move(launched.process));
+    // A failed write-back leaves the schedule due on disk; the memory keeps this monitor from launching it
+    // again within its interval.
     (void)MarkScheduleRun(appIni, schedule, now);
-    launches.push_back({schedule.name, std::move(arguments), static_cast<DWORD>(processId),
+    launches.push_back({schedule.name, std::move(arguments), launched.processId,
                         text::EqualsNoCase(schedule.mode, L"2")});
   }
   return launches;
@@ -143,28 +170,36 @@ int RunScheduledBackupsMonitor(const AppPaths& paths, const RunEnvironment& envi
                              IconToBitmap(icon.get(), checkWidth, checkHeight));
   (void)window.SetState(launchId, kStateMakeDefault);
 
-  // Keeps the blocking loop turning, so that the timers below are looked at fifty times a second. It ends
-  // by itself when the window is gone.
   HWND handle = window.handle();
-  std::thread ticker([handle] {
-    while (IsWindow(handle)) {
-      PostMessageW(handle, WM_NULL, 0, 0);
-      Sleep(20);
-    }
-  });
-
   if (timing.started) timing.started(handle, MonitorIds{trayId, exitId, manageId, launchId});
   auto localNow = [&timing] { return timing.localNow ? timing.localNow() : LocalNowInSeconds(); };
+  // Starts the new version written over the program, which takes over; when it cannot be started this
+  // monitor carries on.
+  auto restartedAfterUpdate = [&paths] {
+    WideString commandLine = text::Concat(text::View(GetCommandLineW()), L" /PostUpdate");
+    return LaunchProcess(paths.modulePath, commandLine, L"", SW_SHOWNORMAL, kLaunchNoRedirection) > 0;
+  };
+  LaunchMemory launchMemory;
   uint64_t lastCheck = CounterMs();
   uint64_t lastUpdateCheck = lastCheck;
   uint64_t clickTime = 0;
   int clickState = 0;  // 0 idle, 1 one click pending, 2 a double click consumed
-  int exitCode = 0;
+  // The monitor sleeps until its next duty: one timer, set again before each wait for the nearest of the
+  // check pass, the update check and a pending click, so that an idle monitor wakes about once a minute.
+  auto armWakeTimer = [&] {
+    uint64_t now = CounterMs();
+    auto waitUntil = [now](uint64_t moment) { return moment > now ? moment - now : 0; };
+    uint64_t wait = std::min(waitUntil(lastCheck + timing.checkPeriodMs + 1),
+                             waitUntil(lastUpdateCheck + timing.updatePeriodMs + 1));
+    if (clickState != 0) wait = std::min(wait, waitUntil(clickTime + timing.clickDelayMs + 1));
+    wait = std::clamp<uint64_t>(wait, USER_TIMER_MINIMUM, 0x7FFFFFFF);
+    (void)SetTimer(handle, kWakeTimerId, static_cast<UINT>(wait), nullptr);
+  };
   bool running = true;
   while (running) {
-    const UiEvent& event = window.NextEvent();
-    int32_t code = event.code;
+    int32_t code = window.NextEvent().code;
     if (code == kEventNone) {
+      armWakeTimer();
       WaitMessage();
       code = window.NextEvent().code;
     }
@@ -193,8 +228,11 @@ int RunScheduledBackupsMonitor(const AppPaths& paths, const RunEnvironment& envi
       }
     } else if (code == manageId && manageId != 0) {
       (void)SetTooltip(window, trayId, kManagingTip);
-      if (hooks.manageScheduledBackups) hooks.manageScheduledBackups(window.handle());
+      MonitorAction action =
+          hooks.manageScheduledBackups ? hooks.manageScheduledBackups(window.handle()) : MonitorAction::kCarryOn;
       (void)SetTooltip(window, trayId, kMonitoringTip);
+      if (action == MonitorAction::kEnd) break;
+      if (action == MonitorAction::kRestartAfterUpdate && restartedAfterUpdate()) break;
     } else if (code == launchId && launchId != 0) {
       LaunchProgram(paths);
     }
@@ -203,7 +241,8 @@ int RunScheduledBackupsMonitor(const AppPaths& paths, const RunEnvironment& envi
       // Another instance may have changed the schedules since: the pass works on the file as it is now,
       // so that its save keeps their changes. A file that is there but cannot be read waits for next time.
       if (environment.appIni.Load(paths.appIniPath) || !environment.appIni.loadFailedOnExistingFile()) {
-        for (const ScheduleLaunch& launch : RunScheduleCheckPass(environment.appIni, paths, localNow())) {
+        for (const ScheduleLaunch& launch :
+             RunScheduleCheckPass(environment.appIni, paths, localNow(), launchMemory, SteadySeconds())) {
           if (!launch.quiet) continue;
           (void)ShowBalloon(window, trayId,
                             text::Concat(L"Successfully started the scheduled backup named ", launch.name, L"."),
@@ -215,16 +254,13 @@ int RunScheduledBackupsMonitor(const AppPaths& paths, const RunEnvironment& envi
     }
     if (CounterMs() - lastUpdateCheck > timing.updatePeriodMs) {
       lastUpdateCheck = CounterMs();
-      if (hooks.checkForUpdate && hooks.checkForUpdate()) {
-        // The new version's monitor takes over; when it cannot be started this one carries on.
-        WideString commandLine = text::Concat(text::View(GetCommandLineW()), L" /PostUpdate");
-        if (LaunchProcess(paths.modulePath, commandLine, L"", SW_SHOWNORMAL, kLaunchNoRedirection) > 0) {
-          running = false;
-        }
+      if (hooks.checkForUpdate && hooks.checkForUpdate() == MonitorAction::kRestartAfterUpdate &&
+          restartedAfterUpdate()) {
+        running = false;
       }
     }
   }
+  KillTimer(handle, kWakeTimerId);
   window.Destroy();
-  ticker.join();
-  return exitCode;
+  return 0;
 }

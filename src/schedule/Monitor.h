@@ -5,8 +5,10 @@
 // window, found by class and title, marks it as running and is the address for closing it from outside.
 
 #include "base/AppPaths.h"
+#include "base/UniqueHandle.h"
 #include "ini/IniFile.h"
 #include "run/RunEnvironment.h"
+#include "schedule/Schedule.h"
 
 #include <windows.h>
 
@@ -17,13 +19,19 @@
 inline constexpr wchar_t kMonitorWindowClass[] = L"BRIMLARK_MONCLASS";
 inline constexpr wchar_t kMonitorWindowTitle[] = L"Brimlark Backup Monitor";
 
+// What the monitor does after a hook returns.
+enum class MonitorAction {
+  kCarryOn,
+  kEnd,                // the program is being uninstalled: the monitor ends
+  kRestartAfterUpdate  // a new version was written over the program: the monitor starts it and ends
+};
+
 // What the monitor needs from the layers above it.
 struct MonitorHooks {
-  // The silent update check; true when a new version was written over the program, which the monitor then
-  // restarts with " /PostUpdate".
-  std::function<bool()> checkForUpdate;
+  // The silent update check.
+  std::function<MonitorAction()> checkForUpdate;
   // Opens the settings window on its "Scheduled backups" page, modally, and returns when it is closed.
-  std::function<void(HWND owner)> manageScheduledBackups;
+  std::function<MonitorAction(HWND owner)> manageScheduledBackups;
 };
 
 // The ids the monitor's icon and menu items raise as events (WM_COMMAND with an item's id chooses it).
@@ -73,7 +81,32 @@ struct ScheduleLaunch {
 // The argument text for a schedule: a blank, the quoted settings file, then " /Passive" or " /Quiet".
 [[nodiscard]] WideString ScheduleArguments(WideView settingsFile, WideView mode);
 
-// Launches every schedule of appIni that is due at now, in file order, and records each launch as its last
-// run (saving appIni). A schedule that cannot be read, whose settings file is gone, or whose launch fails
-// is left as it is. Returns the launches.
-std::vector<ScheduleLaunch> RunScheduleCheckPass(IniFile& appIni, const AppPaths& paths, uint64_t now);
+// What the monitor remembers of its own launches while it runs: the last run written back to the INI file
+// is not enough, since that write can fail (and the schedule would then be launched at every pass).
+class LaunchMemory {
+ public:
+  // False while the schedule's previous launch still runs, and within its interval of that launch (for
+  // good, for a schedule that runs once). An edited schedule (other start, interval, mode or file) counts
+  // as a new one. steadySeconds comes from a clock that the user's clock changes do not move.
+  [[nodiscard]] bool MayLaunch(const Schedule& schedule, uint64_t steadySeconds) const;
+  void Remember(const Schedule& schedule, uint64_t steadySeconds, UniqueKernelHandle process);
+
+ private:
+  struct Launch {
+    WideString identity;
+    uint64_t interval = 0;
+    uint64_t steadySeconds = 0;
+    UniqueKernelHandle process;
+  };
+  [[nodiscard]] static WideString IdentityOf(const Schedule& schedule);
+  std::vector<Launch> launches_;
+};
+
+// Seconds of a clock that only moves forward (and goes on while the machine sleeps).
+[[nodiscard]] uint64_t SteadySeconds();
+
+// Launches every schedule of appIni that is due at now and that memory allows, in file order, remembers
+// each launch and records it as its last run (saving appIni). A schedule that cannot be read, whose
+// settings file is gone, or whose launch fails is left as it is. Returns the launches.
+std::vector<ScheduleLaunch> RunScheduleCheckPass(IniFile& appIni, const AppPaths& paths, uint64_t now,
+                                                 LaunchMemory& memory, uint64_t steadySeconds);

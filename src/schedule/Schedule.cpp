@@ -28,8 +28,12 @@ bool Schedule::IsDue(uint64_t now) const {
   if (!IsExistingFile(settingsFile)) return false;
   if (now < start) return false;
   if (lastRun == 0) return true;
+  if (interval == 0) return false;
+  // A last run more than one interval ahead was written while the clock was wrong: waiting for the clock
+  // to reach it would stop the backups silently. The run writes a correct one.
+  if (lastRun > now && lastRun - now > interval) return true;
   // lastRun + interval cannot wrap for any moment the calendar holds; the check keeps it that way.
-  return interval != 0 && lastRun <= UINT64_MAX - interval && now >= lastRun + interval;
+  return lastRun <= UINT64_MAX - interval && now >= lastRun + interval;
 }
 
 WideView ModeText(WideView mode) {

@@ -28,7 +28,8 @@ struct Schedule {
   [[nodiscard]] static std::optional<Schedule> FromText(WideView name, WideView text);
 
   // Due when the settings file exists, now has reached start, and it never ran, or repeats and one
-  // interval has passed since its last launch. Unsigned 64-bit throughout.
+  // interval has passed since its last launch, or its last launch lies more than one interval ahead of
+  // now (a clock that was once ahead). Unsigned 64-bit throughout.
   [[nodiscard]] bool IsDue(uint64_t now) const;
 };
 

@@ -33,6 +33,14 @@ TEST_F(ScheduleTest, DueRule) {
   EXPECT_TRUE(Make(kStart, kSecondsPerDay, lastRun).IsDue(lastRun + 86'400));
   // Three days switched off: one run at the next check, anchored to that check.
   EXPECT_TRUE(Make(kStart, kSecondsPerDay, lastRun).IsDue(lastRun + 3 * kSecondsPerDay + 5));
+  // A last run written while the clock was ahead: more than one interval ahead counts as due, so that a
+  // clock put right does not stop the backups until it catches up; within one interval it waits.
+  uint64_t ahead = kStart + 10 * kSecondsPerDay;
+  EXPECT_TRUE(Make(kStart, kSecondsPerDay, ahead).IsDue(ahead - kSecondsPerDay - 1));
+  EXPECT_TRUE(Make(kStart, kSecondsPerDay, ahead + 365 * kSecondsPerDay).IsDue(ahead));
+  EXPECT_FALSE(Make(kStart, kSecondsPerDay, ahead).IsDue(ahead - kSecondsPerDay));
+  EXPECT_FALSE(Make(kStart, kSecondsPerDay, ahead).IsDue(ahead - 60));
+  EXPECT_FALSE(Make(kStart, 0, ahead).IsDue(kStart + 1)) << "a one-time schedule ran";
   // A huge interval does not wrap around into "due".
   EXPECT_FALSE(Make(kStart, UINT64_MAX - 5, lastRun).IsDue(lastRun + 10));
   Schedule missingFile = Make(kStart, 0, 0);
