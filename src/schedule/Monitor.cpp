@@ -40,6 +40,10 @@ UniqueBitmap ExitPicture(int width, int height) {
   Gdiplus::Bitmap canvas(300, 300, PixelFormat32bppPARGB);
   {
     Gdiplus::Graphics graphics(&canvas);
+    // On the menu's own colour: a menu draws its pictures without their transparency under some systems,
+    // and a cross on nothing became a black square.
+    COLORREF menu = GetSysColor(COLOR_MENU);
+    graphics.Clear(Gdiplus::Color(255, GetRValue(menu), GetGValue(menu), GetBValue(menu)));
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     Gdiplus::Pen pen(Gdiplus::Color(255, 0, 0, 0), 40.0f);
     graphics.DrawLine(&pen, 30, 30, 240, 240);

@@ -33,8 +33,12 @@ constexpr wchar_t kRecorderName[] = L"Brimlark.exe";
   wchar_t current[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, current);
   WideString record = text::Concat(text::View(GetCommandLineW()), L"\n", text::View(current));
-  (void)WriteTestFile(text::Concat(folder, L"\\launch-", text::DecimalUnsigned(GetCurrentProcessId()), L".txt"),
-                      text::ToUtf8(record));
+  // Written aside and then renamed, so that a test that finds the record finds it whole.
+  WideString pid = text::DecimalUnsigned(GetCurrentProcessId());
+  WideString aside = text::Concat(folder, L"\\record-", pid, L".tmp");
+  if (WriteTestFile(aside, text::ToUtf8(record))) {
+    (void)MoveFileW(aside.c_str(), text::Concat(folder, L"\\launch-", pid, L".txt").c_str());
+  }
   // A test that wants a launch still running when the next pass comes holds it with this file.
   for (int round = 0; round < 600 && GetFileAttributesW(text::Concat(folder, L"\\hold").c_str()) !=
                                          INVALID_FILE_ATTRIBUTES; ++round) {

@@ -7,6 +7,9 @@
 //   ui_showcase strict <ready-file>
 //   ui_showcase editor <ready-file>
 //   ui_showcase ftp <ready-file>
+//   ui_showcase settings <page 0-2> <folder> <ready-file>   (page 2 with three schedules)
+//   ui_showcase schedule <folder> <ready-file>   (the schedule editor on a saved schedule)
+//   ui_showcase traymenu <folder> <ready-file>   (the scheduled-backups monitor with its menu open)
 //   ui_showcase main <folder> <ready-file>   (the main window on a settings file of three pairs in folder)
 
 #include "jobs/FtpLocation.h"
@@ -15,7 +18,13 @@
 #include "mainwnd/PairEditor.h"
 #include "mainwnd/MainWindowFrame.h"
 #include "mainwnd/StrictWarning.h"
+#include "base/TimeStamp.h"
+#include "engine/ErrorLog.h"
+#include "schedule/Monitor.h"
+#include "schedule/Schedule.h"
+#include "schedule/ScheduleEditor.h"
 #include "setup/SettingsWindow.h"
+#include "ui/UiEvent.h"
 #include "update/AutoUpdateWindow.h"
 #include "ui/Controls.h"
 #include "ui/ListView.h"
@@ -101,6 +110,40 @@ DWORD WINAPI SayReadyAfterAMoment(void* readyFile) {
   return 0;
 }
 
+DWORD WINAPI SayReadyOnceMenuShows(void* readyFile) {
+  while (!FindWindowW(L"#32768", nullptr) || !IsWindowVisible(FindWindowW(L"#32768", nullptr))) Sleep(20);
+  Sleep(200);
+  HANDLE ready = CreateFileW(static_cast<const wchar_t*>(readyFile), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  return 0;
+}
+
+// Three schedules of settings files in folder (made, so that the editor finds them).
+void WriteSampleSchedules(IniFile& appIni, const std::wstring& folder) {
+  struct Sample {
+    const wchar_t* name;
+    const wchar_t* file;
+    const wchar_t* mode;
+    uint64_t days;
+    uint64_t hourOfDay;
+  };
+  const Sample samples[] = {{L"Documents every night", L"documents.brlk", L"2", 1, 23},
+                            {L"Photos at the weekend", L"photos.brlk", L"1", 7, 10},
+                            {L"Music once", L"music.brlk", L"0", 0, 18}};
+  uint64_t today = LocalNowInSeconds() / kSecondsPerDay * kSecondsPerDay;
+  for (const Sample& sample : samples) {
+    Schedule schedule;
+    schedule.name = sample.name;
+    schedule.start = today + sample.hourOfDay * 3600;
+    schedule.interval = sample.days * kSecondsPerDay;
+    schedule.mode = sample.mode;
+    schedule.settingsFile = folder + L"\\" + sample.file;
+    HANDLE file = CreateFileW(schedule.settingsFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    (void)WriteSchedule(appIni, schedule, false);
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -178,10 +221,47 @@ int wmain(int argc, wchar_t** argv) {
     paths.errorLogPath = folder + L"\\Brimlark_ErrorLog.txt";
     paths.updateTempPath = folder + L"\\Brimlark.temp.exe";
     IniFile appIni;
+    (void)appIni.Load(paths.appIniPath);
+    auto page = static_cast<SettingsPage>(_wtoi(argv[2]));
+    if (page == SettingsPage::kScheduledBackups) WriteSampleSchedules(appIni, folder);
     SettingsContext context{paths, appIni};
     CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
-    (void)OpenSettingsWindow(&window, static_cast<SettingsPage>(_wtoi(argv[2])), context);
+    (void)OpenSettingsWindow(&window, page, context);
     return 0;
+  }
+  if (what == L"schedule" && argc > 3) {
+    // The schedule editor on a saved schedule.
+    std::wstring folder = argv[2];
+    AppPaths paths;
+    paths.modulePath = folder + L"\\Brimlark.exe";
+    paths.appDirectory = folder;
+    paths.appIniPath = folder + L"\\Brimlark.ini";
+    IniFile appIni;
+    (void)appIni.Load(paths.appIniPath);
+    WriteSampleSchedules(appIni, folder);
+    CreateThread(nullptr, 0, SayReadyOnceWarningShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    std::array<WideString, 5> row;
+    (void)EditSchedule(window, L"Documents every night", appIni, paths, row);
+    return 0;
+  }
+  if (what == L"traymenu" && argc > 3) {
+    // The monitor with its menu open, as a click on its icon opens it.
+    std::wstring folder = argv[2];
+    AppPaths paths;
+    paths.modulePath = folder + L"\\Brimlark.exe";
+    paths.appDirectory = folder;
+    paths.appIniPath = folder + L"\\Brimlark.ini";
+    window.Destroy();
+    SetCursorPos(700, 500);
+    IniFile appIni, jobIni;
+    ErrorLog log(folder + L"\\Brimlark_ErrorLog.txt");
+    RunProgress progress;
+    MonitorTiming timing;
+    timing.started = [](HWND monitor, const MonitorIds& ids) {
+      PostMessageW(monitor, kTrayCallbackMessage, static_cast<WPARAM>(ids.trayIcon), WM_LBUTTONUP);
+    };
+    CreateThread(nullptr, 0, SayReadyOnceMenuShows, const_cast<wchar_t*>(readyFile), 0, nullptr);
+    return RunScheduledBackupsMonitor(paths, RunEnvironment{appIni, jobIni, log, progress, 6.1}, {}, timing);
   }
   if (what == L"update") {
     // The "Auto Update" window as it downloads.
