@@ -23,6 +23,18 @@ WideString OneLine(WideView message) {
 
 }  // namespace
 
+namespace {
+
+struct ExclusiveLock {
+  SRWLOCK& lock;
+  explicit ExclusiveLock(SRWLOCK& held) : lock(held) { AcquireSRWLockExclusive(&lock); }
+  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+};
+
+}  // namespace
+
 bool ErrorLog::Log(WideView prefix, WideView first, WideView second, WideView third) {
   WideString message = text::Concat(prefix, first, second, third);
   if (message.empty()) return false;
@@ -39,6 +51,7 @@ bool ErrorLog::LogAt(const SYSTEMTIME& time, WideView message) {
   WideString key = stamp.substr(11);
   WideString line = OneLine(message);
 
+  ExclusiveLock locked(lock_);
   if (!IsExistingFile(path_)) {
     tail_.reset();
     TextFile created;
@@ -129,6 +142,7 @@ void ErrorLog::RememberTail(WideView section, WideView keyBase, unsigned suffix)
 }
 
 bool ErrorLog::Clear() {
+  ExclusiveLock locked(lock_);
   tail_.reset();
   return ForceDelete(path_, 0) != ForceDeleteResult::kFailed;
 }

@@ -14,7 +14,7 @@ class ErrorLog {
   explicit ErrorLog(WideString path) : path_(std::move(path)) {}
 
   // Writes prefix + first + second + third as one entry stamped with the local time. Nothing is written
-  // for an empty message. Two entries of the same millisecond both stay: the later key gets a suffix.
+  // for an empty message. Any thread may log; entries never mix. Two entries of the same millisecond both stay: the later key gets a suffix.
   bool Log(WideView prefix, WideView first = {}, WideView second = {}, WideView third = {});
   // The same with a given time, for tests of day boundaries.
   bool LogAt(const SYSTEMTIME& time, WideView message);
@@ -41,4 +41,5 @@ class ErrorLog {
 
   WideString path_;
   std::optional<Tail> tail_;
+  SRWLOCK lock_ = SRWLOCK_INIT;  // a run's copy workers log from their own threads
 };

@@ -19,6 +19,14 @@ WideString RemoteJoin(const WideString& folder, const WideString& name) {
 
 }  // namespace
 
+FtpSide::FtpSide(std::unique_ptr<FtpClient> client, BlockedCallBreaker& breaker)
+    : owned_(std::move(client)), client_(*owned_) {
+  FtpClient* connection = owned_.get();
+  enrolment_ = breaker.EnrolConnection([connection] { connection->Abort(); });
+}
+
+FtpSide::~FtpSide() { enrolment_.End(); }
+
 WideString FtpSide::Join(const WideString& folder, const WideString& name) const { return RemoteJoin(folder, name); }
 
 ListOutcome FtpSide::List(const WideString& folder, std::vector<SideEntry>& entries) {

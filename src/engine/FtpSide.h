@@ -3,13 +3,19 @@
 // Uploads go to the partial name and take the target's name only when the server confirms them whole;
 // an old copy is never deleted before the new one stands in its place.
 
+#include "engine/RunProgress.h"
 #include "engine/Side.h"
+
+#include <memory>
 
 class FtpClient;
 
 class FtpSide final : public Side {
  public:
   explicit FtpSide(FtpClient& client) : client_(client) {}
+  // A side with a connection of its own (a copy worker's), which a cancel can break off while enrolled.
+  FtpSide(std::unique_ptr<FtpClient> client, BlockedCallBreaker& breaker);
+  ~FtpSide() override;
 
   bool IsRemote() const override { return true; }
   WideString Join(const WideString& folder, const WideString& name) const override;
@@ -41,7 +47,9 @@ class FtpSide final : public Side {
   bool DeleteTree(const WideString& folder);
   bool TakeTargetsPlace();
 
+  std::unique_ptr<FtpClient> owned_;
   FtpClient& client_;
+  BlockedCallBreaker::Enrolment enrolment_;  // ends before the connection it names
   WideString target_;
   WideString written_;
   uint64_t sent_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
-// What the UI thread reads of a run while a worker thread works: the counters behind the progress bar,
-// the failure count, the cancel request and the pause gate. Everything here is shared between the two
-// threads, so everything is atomic; what only the worker touches lives in its pass context instead.
+// What the UI thread reads of a run while its worker threads work: the counters behind the progress bar,
+// the failure count, the cancel request and the pause gate. Everything here is shared between the
+// threads, so everything is atomic (or locked); what only one worker touches lives in its pass context.
 //
 // Relaxed atomics make the sharing well defined at the cost of plain loads and stores.
 
@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 // Pausing holds the worker at its next cancellation point (between entries and between chunks). A worker
 // suspended at an arbitrary instruction may hold the heap lock and freeze the UI thread with it.
@@ -26,20 +28,62 @@ class PauseGate {
     SetEvent(running_.get());
   }
   [[nodiscard]] bool IsPaused() const { return paused_.load(); }
-  // True while the worker stands still at its checkpoint: a pause asked for takes effect only there.
-  [[nodiscard]] bool IsHolding() const { return holding_.load(); }
-  // Called by the worker: returns at once unless paused. The flag spares the kernel call on every chunk.
+  // True while a worker stands still at its checkpoint: a pause asked for takes effect only there.
+  [[nodiscard]] bool IsHolding() const { return holders_.load() > 0; }
+  // How many threads of the run stand still there (a run may copy on several).
+  [[nodiscard]] int Holders() const { return holders_.load(); }
+  // Called by the workers: returns at once unless paused. The flag spares the kernel call on every chunk.
   void WaitWhilePaused() const {
     if (!paused_.load()) return;
-    holding_.store(true);
+    holders_.fetch_add(1);
     WaitForSingleObject(running_.get(), INFINITE);
-    holding_.store(false);
+    holders_.fetch_sub(1);
   }
 
  private:
   std::atomic<bool> paused_{false};
-  mutable std::atomic<bool> holding_{false};
+  mutable std::atomic<int> holders_{0};
   UniqueKernelHandle running_;
+};
+
+// The threads and connections working for a run, so that a cancel can break off a call that hangs in any
+// of them: a system call on a share that stopped answering, or a server that stopped answering.
+class BlockedCallBreaker {
+ public:
+  BlockedCallBreaker() { InitializeSRWLock(&lock_); }
+  BlockedCallBreaker(const BlockedCallBreaker&) = delete;
+  BlockedCallBreaker& operator=(const BlockedCallBreaker&) = delete;
+
+  // Enrols the calling thread, or a connection, until the enrolment ends.
+  class Enrolment {
+   public:
+    Enrolment() = default;
+    Enrolment(BlockedCallBreaker* breaker, size_t id) : breaker_(breaker), id_(id) {}
+    ~Enrolment() { End(); }
+    Enrolment(Enrolment&& other) noexcept : breaker_(other.breaker_), id_(other.id_) { other.breaker_ = nullptr; }
+    Enrolment& operator=(Enrolment&& other) noexcept;
+    void End();
+
+   private:
+    BlockedCallBreaker* breaker_ = nullptr;
+    size_t id_ = 0;
+  };
+  [[nodiscard]] Enrolment EnrolThisThread();
+  [[nodiscard]] Enrolment EnrolConnection(std::function<void()> abort);
+  // From another thread: cancels the enrolled threads' pending system calls and aborts the connections.
+  void BreakAll();
+
+ private:
+  struct Entry {
+    size_t id;
+    UniqueKernelHandle thread;
+    std::function<void()> abort;
+  };
+  void Remove(size_t id);
+
+  SRWLOCK lock_;
+  size_t nextId_ = 1;
+  std::vector<Entry> entries_;
 };
 
 struct RunProgress {
@@ -52,6 +96,7 @@ struct RunProgress {
   std::atomic<uint32_t> cancelRequested{0};
   std::atomic<uint32_t> progressPermille{0};
   PauseGate pause;
+  BlockedCallBreaker breaker;
 
   [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(std::memory_order_relaxed) != 0; }
   void RequestCancel() {

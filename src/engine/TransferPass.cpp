@@ -5,6 +5,7 @@
 #include "engine/PassRules.h"
 
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -85,6 +86,13 @@ class TransferWalk {
         progress_(progress),
         log_(log) {}
 
+  [[nodiscard]] CopyTexts Texts() const {
+    return CopyTexts{direction_.cannotOpenSource, direction_.cannotOpenTarget, direction_.cannotRead,
+                     direction_.cannotWrite};
+  }
+  // From now on the walk hands its copies to these workers.
+  void HandCopiesTo(CopyWorkers* workers) { workers_ = workers; }
+
   // False when the walk must stop (cancelled, or a deletion pass that lost the other side).
   bool Folder(const WideString& source, const WideString& target, DWORD attributes);
 
@@ -125,6 +133,7 @@ class TransferWalk {
   unsigned char* const buffer_;
   RunProgress& progress_;
   ErrorLog& log_;
+  CopyWorkers* workers_ = nullptr;
   Probe lookedUp_;  // the last entry asked about on its own
 };
 
@@ -282,46 +291,10 @@ void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideStr
 
 // False only when cancelled: a file that fails is logged, and the walk goes on.
 bool TransferWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry) {
-  if (!source_.OpenRead(sourcePath)) {
-    Fail(direction_.cannotOpenSource, sourcePath, source_);
-    return true;
-  }
-  if (!target_.OpenWrite(targetPath)) {
-    (void)source_.CloseRead();
-    Fail(direction_.cannotOpenTarget, targetPath, target_);
-    return true;
-  }
-  bool cancelled = progress_.CancelRequested();
-  uint64_t received = 0;
-  while (!cancelled) {
-    int got = source_.Read(buffer_, kCopyBufferSize);
-    if (got < 0) {
-      Fail(direction_.cannotRead, sourcePath, source_);
-      break;
-    }
-    if (got == 0) {
-      // A server that stops early and still says 226 gives a short file: the listed size tells.
-      bool whole = source_.CloseRead() && (!entry.sizeKnown || received == entry.size || !source_.IsRemote());
-      if (!whole) {
-        Fail(direction_.cannotRead, sourcePath, source_);
-        target_.AbandonWrite();
-        return true;
-      }
-      if (!target_.FinishWrite(entry)) Fail(direction_.cannotWrite, targetPath, target_);
-      return !progress_.CancelRequested();
-    }
-    if (!target_.Write(buffer_, static_cast<size_t>(got))) {
-      Fail(direction_.cannotWrite, targetPath, target_);
-      break;
-    }
-    received += static_cast<uint64_t>(got);
-    progress_.AddBytes(static_cast<uint64_t>(got));
-    cancelled = progress_.ShouldStop();
-  }
-  // Whatever went wrong, only the partial copy goes; a previous copy stays as it was.
-  (void)source_.CloseRead();
-  target_.AbandonWrite();
-  return !cancelled;
+  if (workers_) return workers_->Hand(sourcePath, targetPath, entry);
+  CopyTexts texts = Texts();
+  return CopyOneFile(FileCopy{source_, target_, texts, CopyBuffer{buffer_, kCopyBufferSize}, progress_, log_},
+                     sourcePath, targetPath, entry);
 }
 
 bool TransferWalk::ListingIsComplete(const Side& side, const WideString& folder) {
@@ -354,9 +327,21 @@ bool CountFolder(Side& side, const WideString& folder, uint32_t skipAttributes, 
 
 void RunTransferPass(const PassContext& context, RunProgress& progress, ErrorLog& log) {
   progress.StartPass();
+  BlockedCallBreaker::Enrolment enrolment = progress.breaker.EnrolThisThread();
   TransferWalk walk(context, progress, log);
+  std::unique_ptr<CopyWorkers> workers;
+  bool deletionPass = (context.runFlags & kRunStrict) != 0;
+  if (!deletionPass && context.copyWorkers > 1 && context.makeSource && context.makeTarget) {
+    workers = std::make_unique<CopyWorkers>(
+        CopyWorkerSetup{context.copyWorkers, context.makeSource, context.makeTarget, walk.Texts(), &context.source,
+                        &context.target, CopyBuffer{context.copyBuffer, kCopyBufferSize}},
+        progress, log);
+    walk.HandCopiesTo(workers.get());
+  }
   Probe root = context.source.Look(context.sourceRoot);
   (void)walk.Folder(context.sourceRoot, context.targetRoot, root.exists ? FolderAttributes(root.entry) : kNoAttributes);
+  // The pass ends when its last copy does: the next pass compares against what this one wrote.
+  if (workers) (void)workers->Finish();
 }
 
 bool RunCountingPass(Side& source, const WideString& root, uint32_t skipAttributes, RunProgress& progress) {

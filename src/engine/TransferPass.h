@@ -3,13 +3,13 @@
 // the rules of the run's mode. It creates missing target folders, copies, compares (update method, Sync),
 // or in the deletion pass deletes from the side it walks what the other side does not have.
 
+#include "engine/CopyWorkers.h"
 #include "engine/ErrorLog.h"
+#include "engine/FileCopy.h"
 #include "engine/RunProgress.h"
 #include "engine/Side.h"
 
 #include <cstdint>
-
-inline constexpr size_t kCopyBufferSize = 0x200000;
 
 // What one pass works with; only the worker running the pass touches it.
 struct PassContext {
@@ -20,6 +20,11 @@ struct PassContext {
   uint32_t runFlags = 0;        // RunFlags; the Strict bit marks the deletion pass
   uint32_t skipAttributes = 0;  // files with any of these attributes are left out (2 hidden, 4 system)
   unsigned char* copyBuffer = nullptr;  // kCopyBufferSize bytes
+  // Copies run on this many workers, each with sides of its own from the two makers; with 1, or without
+  // makers, the walk copies itself. The deletion pass never copies.
+  size_t copyWorkers = 1;
+  SideMaker makeSource = {};
+  SideMaker makeTarget = {};
 };
 
 // Sets itemsDone and bytesDone to 1 first; reports through the progress counters and the error log only.

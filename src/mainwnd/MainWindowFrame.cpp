@@ -449,6 +449,7 @@ void MainWindowFrame::StartBackup() {
   RunController controller(environment_.progress, environment_.errorLog, view, power, environment_.osVersion);
   IniCertificatePins pins(environment_.appIni);
   controller.SetCertificatePins(&pins);
+  controller.SetFtpTransfers(FtpTransfersSetting(environment_.appIni));
   controller.Prepare(options);
   RunSummary summary = controller.Run(jobs);
   if (summary.result == RunResult::kFinishedAndClose) {

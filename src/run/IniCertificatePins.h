@@ -12,5 +12,8 @@ class IniCertificatePins final : public CertificatePins {
   void Remember(const std::string& serverAndPort, const std::string& fingerprint) override;
 
  private:
+  [[nodiscard]] std::optional<std::string> FindLocked(const std::string& serverAndPort) const;
+
   IniFile& appIni_;
+  SRWLOCK lock_ = SRWLOCK_INIT;  // a run's copy workers connect from their own threads
 };

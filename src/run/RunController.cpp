@@ -68,6 +68,15 @@ WideString ElapsedText(uint64_t seconds) {
   return result;
 }
 
+size_t FtpTransfersSetting(const IniFile& appIni) {
+  WideView text = text::Trim(text::View(appIni.GetString(L"Settings", L"FtpTransfers", L"")));
+  if (text.empty() || text.size() > 2 || !std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    return kDefaultFtpTransfers;
+  }
+  uint64_t value = text::ParseUnsigned(text);
+  return value >= 1 && value <= kMaxFtpTransfers ? static_cast<size_t>(value) : kDefaultFtpTransfers;
+}
+
 uint32_t RunFlagsOf(const BackupOptions& options) {
   return static_cast<uint32_t>(options.mode) | (options.useUpdateMethod ? uint32_t{kRunUpdateMethod} : 0u);
 }
@@ -144,7 +153,10 @@ bool RunController::PrepareSide(JobSide& side) {
 
 bool RunController::ConnectSide(JobSide& side) {
   if (!side.remote) {
-    side.walker = localSideMaker_ ? localSideMaker_() : std::make_unique<LocalSide>();
+    side.maker = [this]() -> std::unique_ptr<Side> {
+      return localSideMaker_ ? localSideMaker_() : std::make_unique<LocalSide>();
+    };
+    side.walker = side.maker();
     return true;
   }
   const FtpLocation& location = *side.location;
@@ -172,6 +184,13 @@ bool RunController::ConnectSide(JobSide& side) {
   }
   while (side.root.find(L"//") != WideString::npos) side.root = text::ReplaceAll(side.root, L"//", L"/");
   side.walker = std::make_unique<FtpSide>(*side.client);
+  // A worker's connection: the same server, user and options; its paths are absolute, so where its login
+  // puts it does not matter. One that cannot connect now gives nothing, and its worker retires.
+  side.maker = [this, options]() -> std::unique_ptr<Side> {
+    auto client = std::make_unique<FtpClient>();
+    if (!client->Connect(options)) return nullptr;
+    return std::make_unique<FtpSide>(std::move(client), progress_.breaker);
+  };
   return true;
 }
 
@@ -252,6 +271,11 @@ bool RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2]) {
   JobSide& from = pass.reversed ? sides[1] : sides[0];
   JobSide& to = pass.reversed ? sides[0] : sides[1];
   PassContext context{*from.walker, *to.walker, from.root, to.root, pass.runFlags, skipAttributes_, copyBuffer_.get()};
+  if (from.remote || to.remote) {
+    context.copyWorkers = ftpTransfers_;
+    context.makeSource = from.maker;
+    context.makeTarget = to.maker;
+  }
   statusText_ = pass.status;
   view_.ShowStatus(statusText_);
   return RunWorker([&] { RunTransferPass(context, progress_, log_); });
@@ -316,6 +340,7 @@ bool RunController::RunWorker(const std::function<void()>& body) {
       for (FtpClient* client : activeClients_) {
         if (client) client->Abort();  // a server that stopped answering
       }
+      progress_.breaker.BreakAll();  // the same for the copy workers and their connections
     }
   }
   return !cancelled && !progress_.CancelRequested();

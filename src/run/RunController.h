@@ -5,12 +5,15 @@
 #include "engine/ErrorLog.h"
 #include "engine/RunProgress.h"
 #include "engine/Side.h"
+#include "engine/CopyWorkers.h"
 #include "ftp/FtpClient.h"
+#include "ini/IniFile.h"
 #include "jobs/FtpLocation.h"
 #include "jobs/JobModel.h"
 #include "run/ProgressView.h"
 #include "run/SystemPower.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -30,6 +33,11 @@ struct RunSummary {
   uint64_t jobsRun = 0;
 };
 
+inline constexpr size_t kDefaultFtpTransfers = 4;
+inline constexpr size_t kMaxFtpTransfers = 16;
+// "Settings"/"FtpTransfers" of the application INI file: 1-16, the default for anything else.
+[[nodiscard]] size_t FtpTransfersSetting(const IniFile& appIni);
+
 // "1 week and 2 days", "2 hours, 1 minute and 30 seconds", "0 seconds".
 [[nodiscard]] WideString ElapsedText(uint64_t seconds);
 
@@ -44,6 +52,9 @@ class RunController {
   // Where certificates of FTPS servers that the system does not trust are remembered; without it such
   // servers are refused.
   void SetCertificatePins(CertificatePins* pins) { pins_ = pins; }
+  // How many files each job copies at once when a side is on a server, each over connections of its own
+  // (1-16; 1 copies one file after another on the job's own connections).
+  void SetFtpTransfers(size_t transfers) { ftpTransfers_ = std::clamp<size_t>(transfers, 1, kMaxFtpTransfers); }
   // Makes the side of each local folder; tests put in one that reads slowly.
   void SetLocalSideMaker(std::function<std::unique_ptr<Side>()> maker) { localSideMaker_ = std::move(maker); }
 
@@ -62,6 +73,7 @@ class RunController {
     std::optional<FtpLocation> location;
     std::unique_ptr<FtpClient> client;
     std::unique_ptr<Side> walker;  // how the passes reach it
+    SideMaker maker;               // another way in, for a copy worker (a connection of its own)
     WideString root;
   };
   // One transfer pass of a job, planned before any runs.
@@ -105,6 +117,7 @@ class RunController {
   uint32_t lastPermille_ = UINT32_MAX;
   CertificatePins* pins_ = nullptr;
   std::function<std::unique_ptr<Side>()> localSideMaker_;
+  size_t ftpTransfers_ = kDefaultFtpTransfers;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
   uint64_t jobStartTick_ = 0;
   WideString statusText_;  // what the status line says between the elapsed-time updates

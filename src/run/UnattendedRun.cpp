@@ -84,6 +84,7 @@ int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& re
   RunController controller(environment.progress, log, view, power, environment.osVersion);
   IniCertificatePins pins(environment.appIni);
   controller.SetCertificatePins(&pins);
+  controller.SetFtpTransfers(FtpTransfersSetting(environment.appIni));
   controller.Prepare(options);
   return ExitCodeOf(controller.Run(jobs));
 }
