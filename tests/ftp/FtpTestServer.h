@@ -19,6 +19,7 @@ struct FtpTestServer {
   uint16_t germanPort = 0;    // a LIST-only server that writes month names in German
   uint16_t noUtf8Port = 0;    // a server that neither lists nor takes UTF-8 (names in Windows-1252)
   uint16_t noMfmtPort = 0;    // a server without MFMT that sets times with "MDTM time path"
+  uint16_t droppingPort = 0;  // a server that drops the session when a "drop-connection" file is transferred
   // Debian's vsftpd, anonymous with write rights below vsftpdHome\pub: LIST only, no MFMT, minute times.
   uint16_t vsftpdPort = 0;
   uint16_t vsftpdTlsPort = 0;  // the same, requiring TLS
@@ -50,6 +51,8 @@ struct FtpTestServer {
     if (seventh != std::string::npos) server.noUtf8Port = static_cast<uint16_t>(std::atoi(content.c_str() + seventh + 1));
     size_t eighth = seventh == std::string::npos ? seventh : content.find('\n', seventh + 1);
     if (eighth != std::string::npos) server.noMfmtPort = static_cast<uint16_t>(std::atoi(content.c_str() + eighth + 1));
+    size_t ninth = eighth == std::string::npos ? eighth : content.find('\n', eighth + 1);
+    if (ninth != std::string::npos) server.droppingPort = static_cast<uint16_t>(std::atoi(content.c_str() + ninth + 1));
     server.home = L"Z:" + text::ReplaceAll(text::FromUtf8(home), L"/", L"\\");
     std::string vsftpd = testing_support::ReadTestFile(windowsPath + L"-vsftpd");
     size_t first = vsftpd.find('\n');

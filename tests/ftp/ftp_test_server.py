@@ -2,7 +2,7 @@
 """Real FTP servers for the client tests: pyftpdlib on 127.0.0.1, ephemeral ports: one plain, one that
 requires TLS on the control and data connections, and one that cuts every download after 64 KiB.
 Usage: ftp_test_server.py <state file> <home folder> <certificate> <key>. Writes
-"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\ngerman port\nno-UTF-8 port\nno-MFMT port\n" to the state file once all listen, then serves until
+"port\nhome\ntls port\nbreaking port\nno-replace port\nshort port\ngerman port\nno-UTF-8 port\nno-MFMT port\ndropping port\n" to the state file once all listen, then serves until
 killed. Besides "brimlark", the users "norename" and "nolist" (same password and home) may do everything but
 rename, or list."""
 import calendar
@@ -154,9 +154,25 @@ def main():
 
     no_mfmt_port = serve(NoMfmtHandler)
 
+    class DroppingHandler(FTPHandler):
+        """Drops the whole session (control connection and all) when a transfer of a file whose name holds
+        "drop-connection" begins, as a server that restarts or a broken link would."""
+
+        def ftp_RETR(self, file):
+            if "drop-connection" in os.path.basename(file):
+                return self.close()
+            return super().ftp_RETR(file)
+
+        def ftp_STOR(self, file, mode="w"):
+            if "drop-connection" in os.path.basename(file):
+                return self.close()
+            return super().ftp_STOR(file, mode)
+
+    dropping_port = serve(DroppingHandler)
+
     with open(state_file + ".tmp", "w") as f:
         f.write(f"{port}\n{home}\n{tls_port}\n{breaking_port}\n{no_replace_port}\n{short_port}\n{german_port}\n"
-                f"{no_utf8_port}\n{no_mfmt_port}\n")
+                f"{no_utf8_port}\n{no_mfmt_port}\n{dropping_port}\n")
     os.rename(state_file + ".tmp", state_file)
     server.serve_forever()
 
