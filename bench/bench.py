@@ -6,10 +6,11 @@ Data sets:
   (b) 20,000 files of 1-8 KiB in 200 folders   ours, Wine xcopy, cp -a, rsync -a
   (c) a rerun of (b) where nothing changed, with the update method   ours, xcopy /D, rsync -a
   (d) FTP: upload and download of 2,000 small files and of one 256 MiB file through our client against a
-      local pyftpdlib server, beside Debian's lftp (mirror -R / mirror)
+      local pyftpdlib server, beside Debian's lftp (mirror -R / mirror, serial and with --parallel=4)
 Also: the fixed cost of starting a Wine process, and our peak memory for 1,000 and 100,000 files.
 Every tool copies into a fresh target each round (removing the target is not timed); tools take turns
-within a round so that the machine's state affects all of them alike.
+within a round so that the machine's state affects all of them alike; before each timed run the page
+cache is written back and, as root, emptied. Min and median of at least 5 rounds.
 """
 import argparse
 import os
@@ -114,7 +115,7 @@ class Bench:
                 target = os.path.join(self.work, "target-" + label.split()[0].replace("/", ""))
                 if fresh_target and os.path.exists(target):
                     shutil.rmtree(target)
-                run(["sync"])
+                settle_page_cache()
                 commands = command_for(target)
                 if isinstance(commands[0], str):
                     commands = [commands]
@@ -135,6 +136,18 @@ class Bench:
             median = statistics.median(values)
             ratio = "" if label == "ours" else f"{median / ours:6.2f} x"
             print(f"  {label:<28}{min(values):9.3f}{median:10.3f}   {ratio}")
+
+
+def settle_page_cache():
+    """Writes back what the previous tool left in the page cache, and empties the cache when we may (as
+    root), so that no tool pays for another's write-back and every tool reads its source from disk."""
+    run(["sync"])
+    if os.geteuid() == 0:
+        try:
+            with open("/proc/sys/vm/drop_caches", "w") as f:
+                f.write("3\n")
+        except OSError:
+            pass
 
 
 def peak_memory_kib(command):
@@ -176,11 +189,16 @@ def ftp_section(bench, work, tool, server_script):
             def up_baseline(t, exe):
                 shutil.rmtree(os.path.join(home, "up-baseline"), ignore_errors=True)
                 return bench.ours(source, t, False, target_text=stored_form(tool, port, "/up-baseline"), exe=exe)
+            def up_lftp_parallel(t):
+                shutil.rmtree(os.path.join(home, "up-lftp4"), ignore_errors=True)
+                return lftp(f"mirror -R --parallel=4 --no-perms {source} /up-lftp4")
             upload = bench.measure(f"(d) FTP upload, {label}", bench.with_baseline(
-                [("ours", up_ours), ("lftp mirror -R", up_lftp)], up_baseline))
+                [("ours", up_ours), ("lftp mirror -R", up_lftp), ("lftp mirror -R --parallel=4", up_lftp_parallel)],
+                up_baseline))
             download = bench.measure(f"(d) FTP download, {label}", bench.with_baseline([
                 ("ours", lambda t: bench.ours(t, t, False, source_text=stored_form(tool, port, "/up-ours"))),
                 ("lftp mirror", lambda t: lftp(f"mirror --no-perms /up-lftp {t}")),
+                ("lftp mirror --parallel=4", lambda t: lftp(f"mirror --parallel=4 --no-perms /up-lftp {t}")),
             ], lambda t, exe: bench.ours(t, t, False, source_text=stored_form(tool, port, "/up-ours"), exe=exe)))
             results[label] = (upload, download)
             shutil.rmtree(source)
@@ -201,7 +219,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--work", required=True)
-    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--rounds", type=int, default=5, help="at least 5")
     parser.add_argument("--stored-form-tool", required=True)
     parser.add_argument("--ftp-server-script", required=True)
     parser.add_argument("--sections", default="abcdm",
@@ -212,7 +230,10 @@ def main():
     if os.path.exists(work):
         shutil.rmtree(work)
     os.makedirs(work)
-    bench = Bench(args.exe, work, args.rounds, args.baseline_exe)
+    # Fewer rounds make a median that one unlucky round decides.
+    bench = Bench(args.exe, work, max(args.rounds, 5), args.baseline_exe)
+    if os.geteuid() != 0:
+        print("Not root: the page cache is written back before each timed run but not emptied.")
     sections = args.sections
 
     starts = [timed([WINE, "cmd.exe", "/c", "exit"])[0] for _ in range(5)]
@@ -285,7 +306,7 @@ def main():
         print(f"  (a) throughput vs dd: {m['a']['dd bs=2M'] / m['a']['ours']:.2f} (goal >= 0.8); "
               f"vs Wine xcopy: {m['a']['Wine xcopy'] / m['a']['ours']:.2f} x (goal >= 1.5)")
     if "b" in m:
-        print(f"  (b) vs Wine xcopy: {m['b']['Wine xcopy'] / m['b']['ours']:.2f} x (goal >= 1.5)")
+        print(f"  (b) vs Wine xcopy: {m['b']['Wine xcopy'] / m['b']['ours']:.2f} x (goal >= 2)")
     if "c" in m:
         print(f"  (c) vs Wine xcopy /D: {m['c']['Wine xcopy /D'] / m['c']['ours']:.2f} x (goal >= 6)")
     for name in "abc":
@@ -295,9 +316,16 @@ def main():
     if memory:
         print(f"  memory 100k / 1k: {memory[100000] / memory[1000]:.2f} (goal <= 1.2)")
     for label, (upload, download) in ftp.items():
-        up = statistics.median(upload["lftp mirror -R"]) / statistics.median(upload["ours"])
-        down = statistics.median(download["lftp mirror"]) / statistics.median(download["ours"])
-        print(f"  (d) FTP {label}: upload {up:.2f} x lftp, download {down:.2f} x lftp (goal >= 0.9 on both)")
+        ours_up, ours_down = statistics.median(upload["ours"]), statistics.median(download["ours"])
+        up = statistics.median(upload["lftp mirror -R"]) / ours_up
+        down = statistics.median(download["lftp mirror"]) / ours_down
+        up4 = statistics.median(upload["lftp mirror -R --parallel=4"]) / ours_up
+        down4 = statistics.median(download["lftp mirror --parallel=4"]) / ours_down
+        small = label.startswith("2,000")
+        goal = "goal >= 1.5" if small else "goal >= 0.9"
+        print(f"  (d) FTP {label}: upload {up:.2f} x lftp mirror, download {down:.2f} x ({goal} on both)")
+        print(f"  (d) FTP {label}: upload {up4:.2f} x lftp --parallel=4, download {down4:.2f} x"
+              + (" (goal >= 0.9 on both)" if small else ""))
         if "baseline build" in upload:
             up = statistics.median(upload["baseline build"]) / statistics.median(upload["ours"])
             down = statistics.median(download["baseline build"]) / statistics.median(download["ours"])

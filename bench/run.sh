@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Brimlark Backup and times it against its peers on the same data in one run (see bench.py).
-# Usage: bench/run.sh [rounds] [more bench.py options]   (default 3 rounds)
+# Usage: bench/run.sh [rounds] [more bench.py options]   (default and least 5 rounds)
 #   e.g. bench/run.sh 5 --sections abc --baseline-exe /path/to/earlier/Brimlark.exe
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,5 +13,5 @@ ensure_wine_prefix
 "$wine" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 /usr/bin/python3 bench/bench.py --exe build/win64/bin/Brimlark.exe --work "${BRIMLARK_BENCH_DIR:-$PWD/build/bench}" \
-  --rounds "${1:-3}" "${@:2}" --stored-form-tool build/win64/bin/make_stored_form.exe \
+  --rounds "${1:-5}" "${@:2}" --stored-form-tool build/win64/bin/make_stored_form.exe \
   --ftp-server-script "$PWD/scripts/ftp-test-server.sh"
