@@ -10,12 +10,15 @@ constexpr std::chrono::milliseconds kCancelLook{50};
 }  // namespace
 
 CopyWorkers::CopyWorkers(CopyWorkerSetup setup, RunProgress& progress, ErrorLog& log)
-    : setup_(std::move(setup)), progress_(progress), log_(log), queueLimit_(std::max<size_t>(2 * setup_.workers, 4)) {
+    : setup_(std::move(setup)), progress_(progress), log_(log), queueLimit_(std::max<size_t>(2 * setup_.workers, 4)) {}
+
+void CopyWorkers::StartWorkers() {
+  // Started with the first copy: a pass that copies nothing (a rerun where nothing changed) starts none.
+  started_ = true;
   for (size_t i = 0; i < setup_.workers; ++i) {
     UniqueKernelHandle thread(CreateThread(nullptr, 0, Entry, this, 0, nullptr));
     if (!thread) continue;  // fewer workers; with none the walk copies
     threads_.push_back(std::move(thread));
-    std::lock_guard<std::mutex> lock(mutex_);
     ++working_;
   }
 }
@@ -38,6 +41,7 @@ DWORD WINAPI CopyWorkers::Entry(void* self) {
 bool CopyWorkers::Hand(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry) {
   WideString key = text::ToLower(targetPath);
   std::unique_lock<std::mutex> lock(mutex_);
+  if (!started_) StartWorkers();
   // Two names that differ in case only (from a server that tells them apart) are one file here: the
   // second waits for the first instead of writing the same partial copy at the same time.
   while (working_ != 0 && (waiting_.size() >= queueLimit_ || targets_.contains(key))) {

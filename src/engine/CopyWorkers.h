@@ -58,6 +58,7 @@ class CopyWorkers {
     WideString targetKey;  // the target path without regard to case
   };
 
+  void StartWorkers();  // with the lock held
   static DWORD WINAPI Entry(void* self);
   void Work();
   // The next task, or false when the workers are to end.
@@ -79,6 +80,7 @@ class CopyWorkers {
   size_t working_ = 0;                      // workers that have not retired
   size_t buffers_ = 1;                      // the walk's
   size_t peakBuffers_ = 1;
+  bool started_ = false;
   bool closing_ = false;
   std::vector<UniqueKernelHandle> threads_;
 };

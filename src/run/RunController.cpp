@@ -17,6 +17,8 @@
 namespace {
 
 constexpr DWORD kFtpTimeoutMs = 30000;
+// Files copied at once between two local (or network) folders.
+constexpr size_t kLocalCopyWorkers = 4;
 
 WideString JobNumberText(size_t index, size_t count) {
   return text::Concat(L"job ", text::DecimalUnsigned(index), L" of ", text::DecimalUnsigned(count));
@@ -271,11 +273,9 @@ bool RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2]) {
   JobSide& from = pass.reversed ? sides[1] : sides[0];
   JobSide& to = pass.reversed ? sides[0] : sides[1];
   PassContext context{*from.walker, *to.walker, from.root, to.root, pass.runFlags, skipAttributes_, copyBuffer_.get()};
-  if (from.remote || to.remote) {
-    context.copyWorkers = ftpTransfers_;
-    context.makeSource = from.maker;
-    context.makeTarget = to.maker;
-  }
+  context.copyWorkers = from.remote || to.remote ? ftpTransfers_ : kLocalCopyWorkers;
+  context.makeSource = from.maker;
+  context.makeTarget = to.maker;
   statusText_ = pass.status;
   view_.ShowStatus(statusText_);
   return RunWorker([&] { RunTransferPass(context, progress_, log_); });

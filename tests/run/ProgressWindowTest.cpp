@@ -130,8 +130,9 @@ class ProgressWindowTest : public ::testing::Test {
 };
 
 TEST_F(ProgressWindowTest, TheStatusLineFollowsTheJobAndTheWindowStaysLive) {
-  // 32 reads of 40 ms: the copy takes more than a second, and the elapsed time shows.
-  RunSummary summary = Run(BackupMode::kCommon, 40);
+  // Two files of 16 reads of 80 ms, copied side by side: the copy takes more than a second, and the
+  // elapsed time shows.
+  RunSummary summary = Run(BackupMode::kCommon, 80);
   EXPECT_EQ(summary.result, RunResult::kFinished);
   EXPECT_EQ(ReadTestFile(target + L"\\two.bin"), std::string(1 << 20, 'y'));
   ASSERT_GE(view.statuses.size(), 4u);
