@@ -34,8 +34,17 @@ ListOutcome FtpSide::List(const WideString& folder, std::vector<SideEntry>& entr
   notUnderstood_.clear();
   std::vector<FtpFindRecord> records;
   std::string notUnderstood;
-  // A server's refusal does not tell a missing folder from one it will not show.
-  if (!client_.List(folder, records, &notUnderstood)) return ListOutcome::kFailed;
+  // A server's refusal does not tell a missing folder from one it will not show. A transient failure
+  // (a 4xx reply: the data connection broke or could not be opened) is tried once more.
+  if (!client_.List(folder, records, &notUnderstood)) {
+    const FtpReply& reply = client_.lastReply();
+    bool transient = reply.code >= 400 && reply.code < 500 && !reply.ConnectionClosing();
+    records.clear();
+    notUnderstood.clear();
+    if (!transient || !client_.IsConnected() || !client_.List(folder, records, &notUnderstood)) {
+      return ListOutcome::kFailed;
+    }
+  }
   if (!notUnderstood.empty()) {
     notUnderstood_ = client_.usesUtf8() ? text::FromUtf8(notUnderstood) : text::FromAnsi(notUnderstood);
   }

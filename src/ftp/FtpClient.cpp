@@ -315,7 +315,7 @@ bool FtpClient::OpenDataConnection(Socket& listening) {
     // The data connection goes to the control connection's peer whatever address a PASV reply names:
     // servers behind NAT name private addresses, and a hostile one could name somebody else's.
     SetPort(peer, *port);
-    return data_.Connect(peer, options_.timeoutMs);
+    return data_.Connect(peer, options_.timeoutMs, SocketUse::kData);
   }
   if (!listening.ListenBeside(control_)) return false;
   sockaddr_storage local{};

@@ -28,13 +28,13 @@ bool Socket::Connect(const std::string& host, uint16_t port, DWORD timeoutMs) {
   for (addrinfo* candidate = found; candidate && !connected; candidate = candidate->ai_next) {
     sockaddr_storage address{};
     memcpy(&address, candidate->ai_addr, candidate->ai_addrlen);
-    connected = Connect(address, timeoutMs);
+    connected = Connect(address, timeoutMs, SocketUse::kControl);
   }
   freeaddrinfo(found);
   return connected;
 }
 
-bool Socket::Connect(const sockaddr_storage& address, DWORD timeoutMs) {
+bool Socket::Connect(const sockaddr_storage& address, DWORD timeoutMs, SocketUse use) {
   if (!StartWinsock()) return false;
   Close();
   SOCKET socket = ::socket(address.ss_family, SOCK_STREAM, IPPROTO_TCP);
@@ -62,12 +62,18 @@ bool Socket::Connect(const sockaddr_storage& address, DWORD timeoutMs) {
   u_long blocking = 0;
   ioctlsocket(socket, FIONBIO, &blocking);
   SetTimeouts(timeoutMs);
-  // Large buffers keep a fast link full between two chunks of the copy loop.
-  int bufferSize = 1 << 20;
-  setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bufferSize), sizeof(bufferSize));
-  setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferSize), sizeof(bufferSize));
-  BOOL noDelay = TRUE;
-  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
+  // Under Wine every option is a round trip to the wineserver, paid for each file's data connection:
+  // each connection gets only what its use needs. Commands go out at once; large buffers keep a fast link
+  // full between two chunks of the copy loop (measured: without them a large upload took up to 1.7 times
+  // as long).
+  if (use == SocketUse::kControl) {
+    BOOL noDelay = TRUE;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
+  } else {
+    int bufferSize = 1 << 20;
+    setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bufferSize), sizeof(bufferSize));
+    setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferSize), sizeof(bufferSize));
+  }
   return true;
 }
 

@@ -14,6 +14,9 @@
 // Starts Winsock once for the process.
 bool StartWinsock();
 
+// A control connection carries short commands and replies; a data connection carries a file or listing.
+enum class SocketUse { kControl, kData };
+
 class Socket {
  public:
   Socket() = default;
@@ -32,7 +35,7 @@ class Socket {
 
   // Connects to host:port within timeoutMs; afterwards every read and write waits at most timeoutMs.
   [[nodiscard]] bool Connect(const std::string& host, uint16_t port, DWORD timeoutMs);
-  [[nodiscard]] bool Connect(const sockaddr_storage& address, DWORD timeoutMs);
+  [[nodiscard]] bool Connect(const sockaddr_storage& address, DWORD timeoutMs, SocketUse use);
   // Listens on the local address of another connection, on a free port (active-mode data connections).
   [[nodiscard]] bool ListenBeside(const Socket& control);
   [[nodiscard]] Socket Accept(DWORD timeoutMs);

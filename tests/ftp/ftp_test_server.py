@@ -154,9 +154,31 @@ def main():
 
     no_mfmt_port = serve(NoMfmtHandler)
 
+    flaky_listings = {}
+
     class DroppingHandler(FTPHandler):
         """Drops the whole session (control connection and all) when a transfer of a file whose name holds
-        "drop-connection" begins, as a server that restarts or a broken link would."""
+        "drop-connection" begins, as a server that restarts or a broken link would; and refuses every second
+        listing of each folder whose path holds "flaky-listing" with a transient 425."""
+
+        def flaky(self, path):
+            if "flaky-listing" not in path:
+                return False
+            flaky_listings[path] = flaky_listings.get(path, 0) + 1
+            if flaky_listings[path] % 2:
+                return False
+            self.respond("425 Can't open data connection.")
+            return True
+
+        def ftp_MLSD(self, path):
+            if self.flaky(path):
+                return None
+            return super().ftp_MLSD(path)
+
+        def ftp_LIST(self, path):
+            if self.flaky(path):
+                return None
+            return super().ftp_LIST(path)
 
         def ftp_RETR(self, file):
             if "drop-connection" in os.path.basename(file):

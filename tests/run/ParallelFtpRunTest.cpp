@@ -218,6 +218,22 @@ TEST_F(ParallelFtpRunTest, ADroppedConnectionFailsOnlyItsFile) {
   }
 }
 
+// A listing refused with a transient reply (425; this server refuses every second listing of the folder,
+// which is the transfer pass's after the counting pass's) is asked for again: the folder is copied, and
+// nothing is logged.
+TEST_F(ParallelFtpRunTest, AListingRefusedWithATransientReplyIsAskedForAgain) {
+  ASSERT_NE(server.droppingPort, 0) << "the test server has no dropping port";
+  WideString remote = server.home + L"\\" + name + L"\\flaky-listing";
+  ASSERT_TRUE(WriteTestFile(remote + L"\\a.txt", "alpha"));
+  ASSERT_TRUE(WriteTestFile(remote + L"\\inner flaky-listing\\b.txt", "bravo"));
+  WideString local = root / L"download";
+  RunSummary summary = RunPair(local, ServerSide(L"/" + name + L"/flaky-listing", server.droppingPort), false,
+                               BackupOptions{BackupMode::kCommon, false, 0}, 4);
+  EXPECT_EQ(ExitCodeOf(summary), kExitSuccess) << text::ToUtf8(LogMessages().empty() ? L"" : LogMessages().back());
+  EXPECT_EQ(ReadTestFile(local + L"\\a.txt"), "alpha");
+  EXPECT_EQ(ReadTestFile(local + L"\\inner flaky-listing\\b.txt"), "bravo");
+}
+
 TEST_F(ParallelFtpRunTest, ACancelLeavesNoPartialFileOnEitherSide) {
   WideString local = root / L"source";
   WideString directory = L"/" + name;
