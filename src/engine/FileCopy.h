@@ -1,8 +1,8 @@
 #pragma once
 // Copying one file from one side to another: the bytes go to the target's partial copy in chunks, the
 // copy takes the target's place only when the whole file arrived, and whatever goes wrong leaves the
-// previous copy as it was. A large file is read and written at once, so that its copy runs at the speed
-// of the slower side instead of the sum of both.
+// previous copy as it was. A large local file is read and written at once, so that its copy runs at the
+// speed of the slower side instead of the sum of both.
 
 #include "engine/ErrorLog.h"
 #include "engine/RunProgress.h"
@@ -21,7 +21,7 @@ struct CopyTexts {
 // The size of a copy buffer; a run holds one for its walk and one per copy worker.
 inline constexpr size_t kCopyBufferSize = 0x200000;
 
-// Files of at least this size are read and written at once, each in one half of the buffer.
+// Local files of at least this size are read and written at once, each in one half of the buffer.
 inline constexpr uint64_t kOverlappedCopyThreshold = 8ull << 20;
 
 struct CopyBuffer {

@@ -62,14 +62,13 @@ bool Socket::Connect(const sockaddr_storage& address, DWORD timeoutMs, SocketUse
   u_long blocking = 0;
   ioctlsocket(socket, FIONBIO, &blocking);
   SetTimeouts(timeoutMs);
-  // Under Wine every option is a round trip to the wineserver, paid for each file's data connection:
-  // each connection gets only what its use needs. Commands go out at once; large buffers keep a fast link
-  // full between two chunks of the copy loop (measured: without them a large upload took up to 1.7 times
-  // as long).
-  if (use == SocketUse::kControl) {
-    BOOL noDelay = TRUE;
-    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
-  } else {
+  // Segments go out at once: a command must not wait for an acknowledgement, and neither must the tail of
+  // a chunk.
+  BOOL noDelay = TRUE;
+  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
+  // Large buffers keep a fast link full between two chunks of the copy loop; a control connection carries
+  // short commands and needs none (under Wine every option is a round trip to the wineserver).
+  if (use == SocketUse::kData) {
     int bufferSize = 1 << 20;
     setsockopt(socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bufferSize), sizeof(bufferSize));
     setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bufferSize), sizeof(bufferSize));
