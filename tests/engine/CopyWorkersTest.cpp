@@ -8,6 +8,7 @@
 #include "engine/PartialCopy.h"
 #include "engine/Messages.h"
 
+#include "LocalSideWithReads.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -33,30 +34,11 @@ SideEntry EntryOf(const WideString& path) {
 }
 
 // A local side whose reads fail from a given read on, as a share that goes away in the middle of a file.
-class FailingReads final : public Side {
- public:
-  explicit FailingReads(int failingRead) : failingRead_(failingRead) {}
-  bool IsRemote() const override { return false; }
-  WideString Join(const WideString& folder, const WideString& name) const override { return inner_.Join(folder, name); }
-  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) override { return inner_.List(folder, entries); }
-  Probe Look(const WideString& path) override { return inner_.Look(path); }
-  bool FolderExists(const WideString& folder) override { return inner_.FolderExists(folder); }
-  bool StillStands(const WideString& folder) override { return inner_.StillStands(folder); }
-  bool MakeFolder(const WideString& folder, DWORD attributes) override { return inner_.MakeFolder(folder, attributes); }
-  bool Delete(const WideString& path, bool isFolder) override { return inner_.Delete(path, isFolder); }
-  bool OpenRead(const WideString& path) override { return inner_.OpenRead(path); }
-  int Read(void* buffer, size_t size) override { return ++reads_ >= failingRead_ ? -1 : inner_.Read(buffer, size); }
-  bool CloseRead() override { return inner_.CloseRead(); }
-  bool OpenWrite(const WideString& path) override { return inner_.OpenWrite(path); }
-  bool Write(const void* data, size_t size) override { return inner_.Write(data, size); }
-  bool FinishWrite(const SideEntry& source) override { return inner_.FinishWrite(source); }
-  void AbandonWrite() override { inner_.AbandonWrite(); }
-
- private:
-  int failingRead_;
-  int reads_ = 0;
-  LocalSide inner_;
-};
+LocalSideWithReads FailingFromRead(int failingRead) {
+  return LocalSideWithReads([failingRead](LocalSide& inner, void* buffer, size_t size, int number) {
+    return number >= failingRead ? -1 : inner.Read(buffer, size);
+  });
+}
 
 const CopyTexts kTexts{messages::kCouldNotOpenLocalForReading, messages::kCouldNotOpenLocalForWriting,
                        messages::kCouldNotReadLocal, messages::kCouldNotWriteLocal};
@@ -97,7 +79,7 @@ TEST_F(CopyWorkersTest, AReadThatFailsMidFileKeepsThePreviousCopyInBothWays) {
     WideString to = root / text::Concat(L"to-", text::DecimalUnsigned(size));
     ASSERT_TRUE(WriteTestFile(from, Pattern(size, 'y')));
     ASSERT_TRUE(WriteTestFile(to, "the previous copy"));
-    FailingReads source(3);
+    LocalSideWithReads source = FailingFromRead(3);
     LocalSide target;
     (void)DeleteFileW(log.path().c_str());
     EXPECT_TRUE(CopyOneFile(FileCopy{source, target, kTexts, {buffer.get(), kCopyBufferSize}, progress, log}, from, to,

@@ -60,6 +60,21 @@ std::string Pattern(size_t size, char seed) {
 }
 
 // What the pair's source holds before the run.
+// Copies under way in a folder: their partial files.
+int PartialCopiesIn(const WideString& folder) {
+  Tree now = TreeOf(folder);
+  return static_cast<int>(std::count_if(now.begin(), now.end(), [](const auto& entry) {
+    return entry.first.find(L".~brlk-part") != WideString::npos;
+  }));
+}
+
+// Twelve files of 1,000,000 bytes, file0.bin to file11.bin.
+void MakeTwelveFiles(const WideString& folder, char seed) {
+  for (int i = 0; i < 12; ++i) {
+    ASSERT_TRUE(WriteTestFile(text::Concat(folder, L"\\file", text::DecimalUnsigned(i), L".bin"), Pattern(1'000'000, seed)));
+  }
+}
+
 void MakeSourceTree(const WideString& folder) {
   ASSERT_TRUE(WriteTestFile(folder + L"\\a.txt", FileContent("alpha", 0, kOld)));
   ASSERT_TRUE(WriteTestFile(folder + L"\\b.bin", FileContent(Pattern(100'000, 'b'), 0, kNewer)));
@@ -128,6 +143,19 @@ class ParallelFtpRunTest : public ::testing::Test {
   }
 
   std::vector<WideString> LogMessages() { return ReadLogMessages(log.path()); }
+
+  // Uploads the files of local to the server folder with four transfers, reading each chunk slowly, so
+  // that a cancel or a pause finds every worker in the middle of a file.
+  RunSummary RunSlowUpload(const WideString& local, const WideString& directory) {
+    JobList jobs;
+    RunController controller(state, log, view, power, 6.1);
+    controller.SetLocalSideMaker([] { return SlowLocalSide([](int) { return 20; }); });
+    controller.SetFtpTransfers(4);
+    controller.Prepare(BackupOptions{BackupMode::kCommon, false, 0});
+    auto side = ServerSide(directory, server.port);
+    jobs.Add(FolderPair{local, side.second, L"", L"", side.first, true});
+    return controller.Run(jobs);
+  }
 
   FtpTestServer server;
   WideString name;
@@ -236,30 +264,17 @@ TEST_F(ParallelFtpRunTest, AListingRefusedWithATransientReplyIsAskedForAgain) {
 
 TEST_F(ParallelFtpRunTest, ACancelLeavesNoPartialFileOnEitherSide) {
   WideString local = root / L"source";
-  WideString directory = L"/" + name;
   WideString remote = server.home + L"\\" + name;
-  for (int i = 0; i < 12; ++i) {
-    ASSERT_TRUE(WriteTestFile(text::Concat(local, L"\\file", text::DecimalUnsigned(i), L".bin"), Pattern(1'000'000, 'c')));
-  }
+  MakeTwelveFiles(local, 'c');
   ASSERT_TRUE(WriteTestFile(remote + L"\\file3.bin", "the previous copy"));
   int busyWorkers = 0;
   view.nextEvent = [&] {
     // Cancelled once four uploads are under way at once.
-    Tree now = TreeOf(remote);
     if (busyWorkers >= 4) return ProgressEvent::kNone;  // cancelled already
-    busyWorkers = static_cast<int>(std::count_if(now.begin(), now.end(), [](const auto& entry) {
-      return entry.first.find(L".~brlk-part") != WideString::npos;
-    }));
+    busyWorkers = PartialCopiesIn(remote);
     return busyWorkers >= 4 ? ProgressEvent::kCancel : ProgressEvent::kNone;
   };
-  JobList jobs;
-  RunController controller(state, log, view, power, 6.1);
-  controller.SetLocalSideMaker([] { return std::make_unique<SlowLocalSide>([](int) { return 20; }); });
-  controller.SetFtpTransfers(4);
-  controller.Prepare(BackupOptions{BackupMode::kCommon, false, 0});
-  auto side = ServerSide(directory, server.port);
-  jobs.Add(FolderPair{local, side.second, L"", L"", side.first, true});
-  RunSummary summary = controller.Run(jobs);
+  RunSummary summary = RunSlowUpload(local, L"/" + name);
   EXPECT_EQ(summary.result, RunResult::kCancelled) << text::ToUtf8(LogMessages().empty() ? L"" : LogMessages().back());
   EXPECT_GE(busyWorkers, 4) << "never four uploads at once";
   for (const WideString& folder : {local, remote}) {
@@ -275,26 +290,18 @@ TEST_F(ParallelFtpRunTest, ACancelLeavesNoPartialFileOnEitherSide) {
 
 TEST_F(ParallelFtpRunTest, APauseHoldsEveryWorker) {
   WideString local = root / L"source";
-  WideString directory = L"/" + name;
   WideString remote = server.home + L"\\" + name;
-  for (int i = 0; i < 12; ++i) {
-    ASSERT_TRUE(WriteTestFile(text::Concat(local, L"\\file", text::DecimalUnsigned(i), L".bin"), Pattern(1'000'000, 'p')));
-  }
+  MakeTwelveFiles(local, 'p');
   enum class Phase { kCopying, kPausing, kHeld, kResumed } phase = Phase::kCopying;
   int heldCalls = 0;
   uint64_t bytesWhenHeld = 0, bytesBeforeResume = 0;
   Tree serverWhenHeld, serverBeforeResume;
   view.nextEvent = [&] {
     switch (phase) {
-      case Phase::kCopying: {
-        Tree now = TreeOf(remote);
-        auto parts = std::count_if(now.begin(), now.end(), [](const auto& entry) {
-          return entry.first.find(L".~brlk-part") != WideString::npos;
-        });
-        if (parts < 4) return ProgressEvent::kNone;
+      case Phase::kCopying:
+        if (PartialCopiesIn(remote) < 4) return ProgressEvent::kNone;
         phase = Phase::kPausing;
         return ProgressEvent::kPauseToggle;
-      }
       case Phase::kPausing:
         if (state.pause.Holders() < 4) return ProgressEvent::kNone;
         phase = Phase::kHeld;
@@ -311,14 +318,7 @@ TEST_F(ParallelFtpRunTest, APauseHoldsEveryWorker) {
     }
     return ProgressEvent::kNone;
   };
-  JobList jobs;
-  RunController controller(state, log, view, power, 6.1);
-  controller.SetLocalSideMaker([] { return std::make_unique<SlowLocalSide>([](int) { return 20; }); });
-  controller.SetFtpTransfers(4);
-  controller.Prepare(BackupOptions{BackupMode::kCommon, false, 0});
-  auto side = ServerSide(directory, server.port);
-  jobs.Add(FolderPair{local, side.second, L"", L"", side.first, true});
-  EXPECT_EQ(ExitCodeOf(controller.Run(jobs)), kExitSuccess);
+  EXPECT_EQ(ExitCodeOf(RunSlowUpload(local, L"/" + name)), kExitSuccess);
   ASSERT_EQ(phase, Phase::kResumed) << "the four workers never stood still together";
   EXPECT_EQ(bytesBeforeResume, bytesWhenHeld);
   EXPECT_EQ(serverBeforeResume, serverWhenHeld) << "a worker wrote while paused";

@@ -116,7 +116,7 @@ class ProgressWindowTest : public ::testing::Test {
     JobList jobs;
     jobs.Add({source, target, L"", L"", L"", true});
     RunController controller(progress, log, view, power, 6.1);
-    controller.SetLocalSideMaker([delayMs] { return std::make_unique<SlowLocalSide>([delayMs](int) { return delayMs; }); });
+    controller.SetLocalSideMaker([delayMs] { return SlowLocalSide([delayMs](int) { return delayMs; }); });
     controller.Prepare(BackupOptions{mode, false, 0});
     return controller.Run(jobs);
   }
@@ -276,7 +276,7 @@ TEST_F(ProgressWindowTest, AStuckWorkerNeverStopsTheWindowDuringTheGracePeriod) 
   RunController controller(progress, log, view, power, 6.1);
   // Every read of the source is quick but the second, which takes five seconds.
   controller.SetLocalSideMaker([] {
-    return std::make_unique<SlowLocalSide>([](int read) { return read == 2 ? DWORD{5000} : DWORD{10}; });
+    return SlowLocalSide([](int read) { return read == 2 ? DWORD{5000} : DWORD{10}; });
   });
   controller.Prepare(BackupOptions{BackupMode::kCommon, false, 0});
   RunSummary summary = controller.Run(jobs);

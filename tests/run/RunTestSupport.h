@@ -1,10 +1,12 @@
 #pragma once
 // A progress view and a power seam for tests: they record what the controller showed and asked for.
 
-#include "engine/LocalSide.h"
+#include "LocalSideWithReads.h"
 #include "run/RunController.h"
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class RecordingView final : public ProgressView {
@@ -56,31 +58,11 @@ class RecordingPower final : public SystemPower {
 };
 
 // A local folder that reads slowly, as a share that barely answers: each read waits first, as long as
-// delayOfRead says for the read of that number (1, 2, ...).
-class SlowLocalSide final : public Side {
- public:
-  explicit SlowLocalSide(std::function<DWORD(int)> delayOfRead) : delayOfRead_(std::move(delayOfRead)) {}
-  bool IsRemote() const override { return false; }
-  WideString Join(const WideString& folder, const WideString& name) const override { return inner_.Join(folder, name); }
-  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) override { return inner_.List(folder, entries); }
-  Probe Look(const WideString& path) override { return inner_.Look(path); }
-  bool FolderExists(const WideString& folder) override { return inner_.FolderExists(folder); }
-  bool StillStands(const WideString& folder) override { return inner_.StillStands(folder); }
-  bool MakeFolder(const WideString& folder, DWORD attributes) override { return inner_.MakeFolder(folder, attributes); }
-  bool Delete(const WideString& path, bool isFolder) override { return inner_.Delete(path, isFolder); }
-  bool OpenRead(const WideString& path) override { return inner_.OpenRead(path); }
-  int Read(void* buffer, size_t size) override {
-    Sleep(delayOfRead_(++reads_));
-    return inner_.Read(buffer, std::min<size_t>(size, 64 * 1024));
-  }
-  bool CloseRead() override { return inner_.CloseRead(); }
-  bool OpenWrite(const WideString& path) override { return inner_.OpenWrite(path); }
-  bool Write(const void* data, size_t size) override { return inner_.Write(data, size); }
-  bool FinishWrite(const SideEntry& source) override { return inner_.FinishWrite(source); }
-  void AbandonWrite() override { inner_.AbandonWrite(); }
-
- private:
-  std::function<DWORD(int)> delayOfRead_;
-  int reads_ = 0;
-  LocalSide inner_;
-};
+// delayOfRead says for the read of that number (1, 2, ...), and reads at most 64 KiB.
+inline std::unique_ptr<Side> SlowLocalSide(std::function<DWORD(int)> delayOfRead) {
+  return std::make_unique<LocalSideWithReads>(
+      [delayOfRead = std::move(delayOfRead)](LocalSide& inner, void* buffer, size_t size, int number) {
+        Sleep(delayOfRead(number));
+        return inner.Read(buffer, std::min<size_t>(size, 64 * 1024));
+      });
+}
