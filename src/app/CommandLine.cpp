@@ -32,11 +32,14 @@ CommandLineRequest ParseCommandLine(const wchar_t* commandLine) {
     } else if (IsSwitch(argument, L"Quiet")) {
       request.uiMode = UiMode::kQuiet;
     } else if (text::EndsWith(argument, L".brlk", false)) {
-      if (IsExistingFile(argument)) {
-        request.settingsFileToLoad = WideString(argument);
+      // A batch file run from the job's folder names it relative to there; the current folder may change
+      // later (a file dialog sets it), so the path is made full at once.
+      WideString path = CanonicalPath(argument);
+      if (IsExistingFile(path)) {
+        request.settingsFileToLoad = std::move(path);
         request.missingSettingsFile.clear();
       } else {
-        request.missingSettingsFile = WideString(argument);
+        request.missingSettingsFile = std::move(path);
       }
     } else if (IsSwitch(argument, L"Uninstall")) {
       request.uninstall = true;

@@ -1,6 +1,7 @@
 #include "ini/IniFile.h"
 
 #include "base/FileSystem.h"
+#include "base/UniqueHandle.h"
 #include "ini/TextFile.h"
 
 #include <windows.h>
@@ -38,6 +39,39 @@ bool HoldsExactly(const WideString& path, const WideString& content) {
   return bytes[0] == '\xFF' && bytes[1] == '\xFE' && std::memcmp(bytes.data() + 2, content.data(), expected - 2) == 0;
 }
 
+// FNV-1a over the UTF-16 units: the same in every build of the program, 32-bit and 64-bit alike.
+uint64_t TextHash(WideView text) {
+  uint64_t hash = 0xCBF29CE484222325ull;
+  for (wchar_t unit : text) {
+    hash = (hash ^ static_cast<uint16_t>(unit)) * 0x100000001B3ull;
+  }
+  return hash;
+}
+
+// Held while a store reads its file again and replaces it, so that two instances saving the same file at
+// once never both start from the same old content (the second would undo the first one's changes).
+class SaveLock {
+ public:
+  explicit SaveLock(WideView path) {
+    WideString name = text::Concat(L"Local\\BrimlarkSettingsFile-", text::Hex(TextHash(text::ToLower(path))));
+    mutex_.reset(CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (!mutex_) return;
+    // An instance that ended while holding it leaves it abandoned, which is as good as released; one that
+    // hangs never stops another from saving for longer than this.
+    DWORD waited = WaitForSingleObject(mutex_.get(), 10000);
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+  }
+  ~SaveLock() {
+    if (held_) ReleaseMutex(mutex_.get());
+  }
+  SaveLock(const SaveLock&) = delete;
+  SaveLock& operator=(const SaveLock&) = delete;
+
+ private:
+  UniqueKernelHandle mutex_;
+  bool held_ = false;
+};
+
 WideString BuildFileText(const std::vector<WideString>& lines) {
   size_t length = 0;
   for (const auto& line : lines) length += line.size() + 2;
@@ -57,20 +91,20 @@ IniFile::IniFile(WideView path) : IniFile() { Load(path, false); }
 
 IniFile::~IniFile() { AutoSaveNow(); }
 
+// A store that changed nothing writes nothing: its copy of the file may be hours old, and another
+// instance (the monitor, a scheduled run, the settings window) may have written the file since.
 void IniFile::AutoSaveNow() {
-  if (autoSave_) Save();
+  if (autoSave_ && modified()) (void)Save();
 }
 
 bool IniFile::Load(WideView path, bool saveFirst) {
-  // Reloading the very file the store came from must not first overwrite what is on disk now (another
-  // program may have changed it) with the older copy in memory, unless the memory holds unsaved changes.
-  bool reloadingSameFile = text::EqualsNoCase(path_, path) && !modified_;
-  if ((saveFirst || autoSave_) && !reloadingSameFile) Save();
+  if ((saveFirst || autoSave_) && modified()) (void)Save();
   lines_.clear();
+  changes_.clear();
   path_ = WideString(path);
   loadFailedOnExistingFile_ = false;
   textHeldZero_ = false;
-  modified_ = false;
+  loadedTextHash_ = TextHash({});
 
   // A file that is there but gave no text must not be replaced by an empty store. Only a file that is
   // definitely missing, empty or nothing but a mark may be created or filled by a later save.
@@ -92,6 +126,7 @@ bool IniFile::Load(WideView path, bool saveFirst) {
     return false;
   }
   textHeldZero_ = content.find(L'\0') != WideString::npos;
+  loadedTextHash_ = TextHash(content);
 
   // Split at CR LF; a text with LF alone (and no CR LF) is split at LF. Bare CR never splits, and in a
   // text with mixed line ends a lone LF stays inside its line, so saving gives back the same bytes.
@@ -130,9 +165,10 @@ size_t IniFile::BodyEnd(size_t headerIndex) const {
   return i;
 }
 
-std::optional<size_t> IniFile::FindKeyLine(size_t headerIndex, WideView trimmedKey) const {
+// Without a header: among the lines before the first section.
+std::optional<size_t> IniFile::FindKeyLine(std::optional<size_t> headerIndex, WideView trimmedKey) const {
   if (trimmedKey.empty() || trimmedKey[0] == L'[') return std::nullopt;
-  for (size_t i = headerIndex + 1; i < lines_.size() && !IsHeaderLine(lines_[i]); ++i) {
+  for (size_t i = headerIndex ? *headerIndex + 1 : 0; i < lines_.size() && !IsHeaderLine(lines_[i]); ++i) {
     if (LineMatchesKey(lines_[i], trimmedKey)) return i;
   }
   return std::nullopt;
@@ -150,9 +186,19 @@ const wchar_t* IniFile::GetString(WideView section, WideView key, const wchar_t*
   return found.c_str() + at;
 }
 
+WideString IniFile::SectionOfLine(size_t index) const {
+  for (size_t i = index + 1; i-- > 0;) {
+    if (i < lines_.size() && IsHeaderLine(lines_[i])) {
+      const WideString& header = lines_[i];
+      return header.substr(1, header.find(L']') - 1);
+    }
+  }
+  return {};
+}
+
 int IniFile::SetString(WideView section, WideView key, WideView value) {
   if (section.empty() || key.empty()) return 0;
-  modified_ = true;
+  changes_.push_back({Change::Kind::kSet, WideString(section), WideString(key), WideString(value), {}, {}});
   WideString newLine = text::Concat(key, L"=", value);
   auto header = FindHeader(section);
   if (!header) {
@@ -175,16 +221,19 @@ int IniFile::DeleteKey(WideView section, WideView key) {
   auto line = FindKeyLine(*header, text::Trim(key));
   if (!line) return 2;
   lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*line));
-  modified_ = true;
+  changes_.push_back({Change::Kind::kDeleteKey, WideString(section), WideString(key), {}, {}, {}});
   return 1;
 }
 
 void IniFile::ReplaceSection(WideView section, std::vector<WideString> keyLines) {
-  while (FindHeader(section)) (void)DeleteSection(section);
+  changes_.push_back({Change::Kind::kReplaceSection, WideString(section), {}, {}, {}, keyLines});
+  while (auto header = FindHeader(section)) {
+    lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*header),
+                 lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(*header)));
+  }
   lines_.reserve(lines_.size() + keyLines.size() + 1);
   lines_.push_back(text::Concat(L"[", section, L"]"));
   for (WideString& line : keyLines) lines_.push_back(std::move(line));
-  modified_ = true;
 }
 
 int IniFile::DeleteSection(WideView section) {
@@ -192,7 +241,7 @@ int IniFile::DeleteSection(WideView section) {
   if (!header) return 2;
   lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*header),
                lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(*header)));
-  modified_ = true;
+  changes_.push_back({Change::Kind::kDeleteSection, WideString(section), {}, {}, {}, {}});
   return 1;
 }
 
@@ -228,25 +277,75 @@ bool IniFile::GetKeyValueAt(size_t lineNumber, WideString& key, WideString& valu
 
 bool IniFile::SetKeyValueAt(size_t lineNumber, WideView key, WideView value) {
   if (lineNumber == 0 || lineNumber > lines_.size() || key.empty()) return false;
+  WideString replacedKey, replacedValue;
+  if (GetKeyValueAt(lineNumber, replacedKey, replacedValue)) {
+    changes_.push_back({Change::Kind::kReplaceLine, SectionOfLine(lineNumber - 1), WideString(key), WideString(value),
+                        std::move(replacedKey), {}});
+  }
   lines_[lineNumber - 1] = text::Concat(key, L"=", value);
-  modified_ = true;
   return true;
+}
+
+void IniFile::ApplyChange(const Change& change) {
+  switch (change.kind) {
+    case Change::Kind::kSet: (void)SetString(change.section, change.key, change.value); break;
+    case Change::Kind::kDeleteKey: (void)DeleteKey(change.section, change.key); break;
+    case Change::Kind::kDeleteSection: (void)DeleteSection(change.section); break;
+    case Change::Kind::kReplaceSection: ReplaceSection(change.section, change.lines); break;
+    case Change::Kind::kReplaceLine: {
+      // The line is replaced where it stands now, if another program has not changed it already.
+      std::optional<size_t> header;
+      if (!change.section.empty() && !(header = FindHeader(change.section))) break;
+      if (auto line = FindKeyLine(header, text::Trim(change.replacedKey))) {
+        (void)SetKeyValueAt(*line + 1, change.key, change.value);
+      }
+      break;
+    }
+  }
 }
 
 bool IniFile::Save(std::optional<WideView> path) {
   // Writing back a store that did not read its file fully would replace that file with what little was
-  // understood of it; only a save to a path the caller names may do that.
+  // understood of it; only a path the caller names may do that.
   if (!path && writeBackRefused()) return false;
   if (path) path_ = WideString(*path);
   if (path_.empty()) return false;
-  WideString content = BuildFileText(lines_);
+  if (!path) return MergeIntoFile();
+  SaveLock lock(path_);
+  bool wroteText = false;
+  if (!WriteFile(lines_, wroteText)) return false;
+  changes_.clear();
+  return wroteText;
+}
+
+bool IniFile::MergeIntoFile() {
+  SaveLock lock(path_);
+  IniFile current;
+  current.Load(path_);
+  // A file that is there but cannot be read now (held open, or no text any more) is left alone.
+  if (current.writeBackRefused()) return false;
+  // Nobody wrote the file since it was read: what this store holds is the merged result already.
+  bool unchangedOnDisk = current.loadedTextHash_ == loadedTextHash_;
+  if (!unchangedOnDisk) {
+    for (const Change& change : changes_) current.ApplyChange(change);
+  }
+  bool wroteText = false;
+  if (!WriteFile(unchangedOnDisk ? lines_ : current.lines_, wroteText)) return false;
+  if (!unchangedOnDisk) lines_ = std::move(current.lines_);
+  changes_.clear();
+  return wroteText;
+}
+
+bool IniFile::WriteFile(const std::vector<WideString>& lines, bool& wroteText) {
+  WideString content = BuildFileText(lines);
+  wroteText = !content.empty();
 
   // A file that already holds exactly this content is left alone: rewriting it would only cost a flush
-  // to disk (stores save themselves at every exit).
+  // to disk.
   if (!content.empty() && HoldsExactly(path_, content)) {
     loadFailedOnExistingFile_ = false;
     textHeldZero_ = false;
-    modified_ = false;
+    loadedTextHash_ = TextHash(content);
     return true;
   }
 
@@ -282,6 +381,6 @@ bool IniFile::Save(std::optional<WideView> path) {
   }
   loadFailedOnExistingFile_ = false;
   textHeldZero_ = false;
-  modified_ = false;
-  return written > 0;
+  loadedTextHash_ = TextHash(content);
+  return true;
 }

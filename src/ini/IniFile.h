@@ -46,12 +46,20 @@ class IniFile {
   // such line or key is empty.
   bool SetKeyValueAt(size_t lineNumber, WideView key, WideView value);
 
-  // Writes the store to path (which becomes its path), or to its own path when none is given. True when
-  // text was written. The previous file is replaced only once the new one is complete. While
+  // Without a path: writes this store's own changes since it was loaded or last saved into its file as
+  // it is on disk now (read again, the keys and sections this store set or deleted applied to it), so
+  // that what other programs wrote meanwhile survives; afterwards the store holds the merged result. A
+  // file that is there but cannot be read now is left alone.
+  // With a path: writes exactly what the store holds there (a Save as, the user's choice); the path
+  // becomes the store's path.
+  // True when text was written. The previous file is replaced only once the new one is complete. While
   // writeBackRefused(), only a path given here is written.
   bool Save(std::optional<WideView> path = std::nullopt);
 
+  // Automatic saving (at destruction and before another Load) writes only a store that changed.
   void SetAutoSave(bool on) { autoSave_ = on; }
+  // Whether the store holds changes not yet saved.
+  [[nodiscard]] bool modified() const { return !changes_.empty(); }
   [[nodiscard]] bool autoSave() const { return autoSave_; }
   [[nodiscard]] const WideString& path() const { return path_; }
   [[nodiscard]] const std::vector<WideString>& lines() const { return lines_; }
@@ -68,13 +76,29 @@ class IniFile {
   [[nodiscard]] bool IsHeaderLine(const WideString& line) const;
   [[nodiscard]] std::optional<size_t> FindHeader(WideView section) const;
   [[nodiscard]] size_t BodyEnd(size_t headerIndex) const;
-  [[nodiscard]] std::optional<size_t> FindKeyLine(size_t headerIndex, WideView trimmedKey) const;
+  [[nodiscard]] std::optional<size_t> FindKeyLine(std::optional<size_t> headerIndex, WideView trimmedKey) const;
+  [[nodiscard]] WideString SectionOfLine(size_t index) const;
   void AutoSaveNow();
+  [[nodiscard]] bool WriteFile(const std::vector<WideString>& lines, bool& wroteText);
+  [[nodiscard]] bool MergeIntoFile();
+
+  // One edit, kept so that it can be made again on the file as another program left it.
+  struct Change {
+    enum class Kind { kSet, kDeleteKey, kDeleteSection, kReplaceSection, kReplaceLine };
+    Kind kind;
+    WideString section;
+    WideString key;
+    WideString value;
+    WideString replacedKey;         // kReplaceLine: the key of the line that was replaced
+    std::vector<WideString> lines;  // kReplaceSection: its key lines
+  };
+  void ApplyChange(const Change& change);
 
   bool autoSave_ = false;
   bool loadFailedOnExistingFile_ = false;
   bool textHeldZero_ = false;
-  bool modified_ = false;  // changed since the last load or save
+  std::vector<Change> changes_;  // since the last load or save, in order
+  uint64_t loadedTextHash_ = 0;  // of the file's text as last read or written
   WideString path_;
   std::vector<WideString> lines_;
   Regex headerPattern_;

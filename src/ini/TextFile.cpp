@@ -29,11 +29,13 @@ bool LooksLikeUtf16Le(const unsigned char* bytes, size_t size) {
   return oddZeros * 2 > pairs && evenZeros * 8 <= oddZeros;
 }
 
-// The folder part of a file path whose chain of folders must exist before the file can be created.
+// The folder part of a file path whose chain of folders must exist before the file can be created; empty
+// when the path names no folder of its own ("job.brlk", "C:job.brlk"): the file's own name must never
+// become a folder.
 WideString ParentFolderToCreate(WideView path) {
   while (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
   size_t slash = path.rfind(L'\\');
-  if (slash == WideView::npos || slash < 2) return WideString(path);
+  if (slash == WideView::npos || slash < 2) return {};
   return WideString(path.substr(0, slash));
 }
 

@@ -85,7 +85,7 @@ uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& o
   return flag;
 }
 
-size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options) {
+std::optional<size_t> SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options) {
   jobIni.SetString(kSettings, L"version", L"1");
   jobIni.SetString(kSettings, L"Flag", text::DecimalUnsigned(options.FlagValue()));
   jobIni.SetString(kSettings, L"SkipAttributes", text::DecimalUnsigned(options.skipAttributes));
@@ -102,7 +102,9 @@ size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const Backup
   size_t written = lines.size();
   jobIni.ReplaceSection(kFolders, std::move(lines));
 
-  return jobIni.Save(path) ? written : 0;
+  // The file always holds text (the options), so a save that wrote nothing failed, whatever the count.
+  if (!jobIni.Save(path)) return std::nullopt;
+  return written;
 }
 
 size_t UpgradeSettings(IniFile& store) {

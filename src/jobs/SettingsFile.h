@@ -5,14 +5,17 @@
 #include "ini/IniFile.h"
 #include "jobs/JobModel.h"
 
+#include <optional>
+
 // Loads path into jobIni (writing the store's previous file back first), upgrades an old layout, and
 // fills the list and the options. Returns the file's Flag value (16 when it has none).
 uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options);
 
 // Writes the options and the pairs into jobIni and saves it to path. Returns the number of pair lines
-// written, 0 when the file could not be written. Rows with an empty side are left out and their numbers
-// are not reused.
-size_t SaveJob(IniFile& jobIni, WideView path, const JobList& jobs, const BackupOptions& options);
+// written (0 for a job without pairs), nothing when the file could not be written. Rows with an empty
+// side are left out and their numbers are not reused.
+[[nodiscard]] std::optional<size_t> SaveJob(IniFile& jobIni, WideView path, const JobList& jobs,
+                                            const BackupOptions& options);
 
 // Turns the "source=destination" lines of a version-0 store (those without "<|>") into numbered "<|>"
 // lines in their place, leaves lines already in the numbered form as they are, sets version 1 and saves

@@ -308,8 +308,7 @@ void MainWindowFrame::Load(const WideString& path) {
 
 bool MainWindowFrame::SaveTo(const WideString& path) {
   JobList jobs = CollectJobs();
-  size_t written = SaveJob(environment_.jobIni, path, jobs, CollectOptions());
-  bool saved = written > 0 || (jobs.empty() && IsExistingFile(path));
+  bool saved = SaveJob(environment_.jobIni, path, jobs, CollectOptions()).has_value();
   if (saved) {
     currentFile_ = path;
     JobStatus status = LoadedStatus(path);
@@ -457,12 +456,8 @@ void MainWindowFrame::StartBackup() {
     clean_ = true;  // the application closes as the completion action asked, without a question
     return;
   }
-  uint64_t failed = summary.failures;
-  if (summary.result != RunResult::kCancelled && failed != 0) {
-    (void)Ask(text::Concat(text::DecimalUnsigned(failed), failed == 1 ? L" file" : L" files",
-                           L" could not be copied.\r\n\r\nFor more information please see the error log."),
-              MessageKind::kOk, 150);
-  }
+  WideString report = FailureReport(summary.failures, summary.jobsSkipped);
+  if (summary.result != RunResult::kCancelled && !report.empty()) (void)Ask(report, MessageKind::kOk, 150);
 }
 
 bool MainWindowFrame::Handle(const UiEvent& event) {

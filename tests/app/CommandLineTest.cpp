@@ -62,6 +62,17 @@ TEST_F(CommandLineTest, ExistingBrlkFileInAnyCaseIsTheFileToLoad) {
   EXPECT_EQ(request.settingsFileToLoad, upperJob);
 }
 
+TEST_F(CommandLineTest, ARelativeSettingsFileIsMadeFullAgainstTheCurrentFolder) {
+  wchar_t before[MAX_PATH];
+  ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, before), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(root.path().c_str()));
+  CommandLineRequest request = ParseCommandLine(L"/Quiet \"my job.brlk\"");
+  CommandLineRequest missing = ParseCommandLine(L"/Quiet gone.brlk");
+  ASSERT_TRUE(SetCurrentDirectoryW(before));
+  EXPECT_EQ(request.settingsFileToLoad, job);
+  EXPECT_EQ(missing.missingSettingsFile, root / L"gone.brlk");
+}
+
 TEST_F(CommandLineTest, LastBrlkArgumentNamingNoFileIsKeptAsTheMissingFile) {
   WideString gone = root / L"gone.BrLk";
   WideString folderNamedLikeAJob = root / L"folder.brlk";

@@ -405,6 +405,48 @@ TEST_F(IniFileTest, SetKeyValueAtReplacesTheLineWhereItStands) {
   EXPECT_EQ(ini.lines(), expected);
 }
 
+// Two instances hold the same file: each save brings only its own changes, made again on the file as the
+// other left it.
+TEST_F(IniFileTest, ASaveMergesItsOwnChangesIntoWhatAnotherStoreWroteMeanwhile) {
+  LoadBytes("[Settings]\r\nKeep=1\r\nGone=1\r\n[Folders]\r\nE:\\a=D:\\b\r\n[Old]\r\nx=1\r\n[Pairs]\r\n0=a\r\n");
+  IniFile other(path);
+  other.SetString(L"Settings", L"Theirs", L"2");
+  other.SetString(L"Folders", L"E:\\c", L"D:\\d");
+  other.SetString(L"Pairs", L"9", L"theirs");
+  ASSERT_TRUE(other.Save());
+
+  ini.SetString(L"Settings", L"Mine", L"3");
+  EXPECT_EQ(ini.DeleteKey(L"Settings", L"Gone"), 1);
+  EXPECT_EQ(ini.DeleteSection(L"Old"), 1);
+  ini.ReplaceSection(L"Pairs", {L"0=mine"});
+  ASSERT_TRUE(ini.SetKeyValueAt(5, L"0", L"E:\\a<|>D:\\b"));
+  ASSERT_TRUE(ini.Save());
+  const std::vector<WideString> merged = {L"[Settings]", L"Keep=1", L"Theirs=2", L"Mine=3", L"[Folders]",
+                                          L"0=E:\\a<|>D:\\b", L"E:\\c=D:\\d", L"[Pairs]", L"0=mine"};
+  EXPECT_EQ(IniFile(path).lines(), merged);
+  EXPECT_EQ(ini.lines(), merged);  // the store now holds what it wrote
+
+  // Its next save carries only what changed after this one.
+  ASSERT_TRUE(WriteTestFile(path, "[Settings]\r\nKeep=edited by hand\r\n"));
+  ini.SetString(L"Settings", L"Later", L"4");
+  ASSERT_TRUE(ini.Save());
+  EXPECT_EQ(IniFile(path).lines(), (std::vector<WideString>{L"[Settings]", L"Keep=edited by hand", L"Later=4"}));
+}
+
+TEST_F(IniFileTest, AStoreThatChangedNothingWritesNothingBack) {
+  LoadBytes("[Settings]\r\nA=1\r\n");
+  {
+    IniFile store(path);
+    store.SetAutoSave(true);
+    ASSERT_TRUE(WriteTestFile(path, "[Settings]\r\nA=written by another instance\r\n"));
+    store.Load(root / L"other.ini");  // saving first, had it changed anything
+    EXPECT_EQ(ReadTestFile(path), "[Settings]\r\nA=written by another instance\r\n");
+    store.Load(path);
+  }  // and at destruction
+  EXPECT_EQ(ReadTestFile(path), "[Settings]\r\nA=written by another instance\r\n");
+  EXPECT_FALSE(Exists(root / L"other.ini"));
+}
+
 TEST_F(IniFileTest, SaveKeepsHiddenMarkOfTheReplacedFile) {
   ASSERT_TRUE(WriteTestFile(path, FileContent("[S]\r\nA=1\r\n", FILE_ATTRIBUTE_HIDDEN)));
   ini.Load(path);

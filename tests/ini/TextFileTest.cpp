@@ -152,6 +152,18 @@ TEST(TextFile, CreateFoldersMakesTheParentChain) {
   ASSERT_TRUE(WriteTestFile(root / L"blocker", "f"));
   TextFile blocked;
   EXPECT_FALSE(blocked.Open(root / L"blocker\\sub\\file.txt", TextFile::kCreate | TextFile::kCreateFolders));
+
+  // A name without a folder of its own (relative to the current folder) creates no folder: its own name
+  // would become one, and the file could not be made.
+  wchar_t before[MAX_PATH];
+  ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, before), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(root.path().c_str()));
+  TextFile relative;
+  bool opened = relative.Open(L"job.brlk.tmp", TextFile::kCreate | TextFile::kCreateFolders | TextFile::kRaw);
+  relative.Close();
+  ASSERT_TRUE(SetCurrentDirectoryW(before));
+  EXPECT_TRUE(opened);
+  EXPECT_FALSE(AttributesOf(root / L"job.brlk.tmp") & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST(TextFile, ExclusiveAndSharingRules) {

@@ -84,7 +84,7 @@ TEST_F(SettingsFileTest, PrefixOneMeansCheckedAndIsDropped) {
   EXPECT_EQ(jobs[2].source, L"C:\\only");  // no separator: the same text on both sides
   EXPECT_EQ(jobs[2].destination, L"C:\\only");
   EXPECT_EQ(jobs[3].destination, L"D:\\q");  // only the first two parts count
-  SaveJob(jobIni, path, jobs, options);
+  ASSERT_TRUE(SaveJob(jobIni, path, jobs, options));
   IniFile saved(path);
   EXPECT_STREQ(saved.GetString(L"Folders", L"0", L""), L"C:\\a<|>D:\\b");
 }
@@ -97,8 +97,17 @@ TEST_F(SettingsFileTest, RowsWithAnEmptySideAreSkippedWithoutReusingNumbers) {
   EXPECT_EQ(SaveJob(jobIni, path, jobs, strict), 2u);
   EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\nFlag=17\r\nSkipAttributes=2\r\n"
                                           L"[Folders]\r\n0=C:\\one<|>D:\\one\r\n2=C:\\three<|>0D:\\three\r\n"));
+  // A job without pairs is saved with none; one that could not be written says so apart from that.
   JobList none;
-  EXPECT_EQ(SaveJob(jobIni, path, none, strict), 0u);  // nothing written counts as 0
+  {
+    HeldOpenFile held(path);
+    ASSERT_TRUE(held.held());
+    EXPECT_EQ(SaveJob(jobIni, path, none, strict), std::nullopt);
+  }
+  IniFile unchanged(path);
+  EXPECT_STREQ(unchanged.GetString(L"Folders", L"0", L""), L"C:\\one<|>D:\\one") << "the old pairs are gone";
+  EXPECT_EQ(SaveJob(jobIni, path, none, strict), 0u);
+  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\nFlag=17\r\nSkipAttributes=2\r\n[Folders]\r\n"));
 }
 
 TEST_F(SettingsFileTest, UnknownLinesAndSectionsAreKept) {
@@ -113,12 +122,14 @@ TEST_F(SettingsFileTest, UnknownLinesAndSectionsAreKept) {
   EXPECT_EQ(saved.lines().back(), L"0=C:\\a<|>D:\\b");
 }
 
-TEST_F(SettingsFileTest, LoadingASecondFileWritesTheFirstOneBack) {
+// The store holds what was read hours ago; another instance may have written the file since.
+TEST_F(SettingsFileTest, LoadingASecondFileLeavesTheFirstOneAsItIs) {
   WideString second = root / L"second.brlk";
   Load(path, "[Settings]\r\nversion=1\r\n[Folders]\r\n\r\n0=C:\\a<|>D:\\b\r\n");
   ASSERT_TRUE(WriteTestFile(second, "[Settings]\r\nversion=1\r\n"));
+  ASSERT_TRUE(WriteTestFile(path, "[Settings]\r\nversion=1\r\n[Folders]\r\n0=C:\\a<|>D:\\b\r\n1=added<|>elsewhere\r\n"));
   LoadJob(jobIni, second, jobs, options);
-  EXPECT_EQ(ReadTestFile(path), Utf16FileBytes(L"[Settings]\r\nversion=1\r\n[Folders]\r\n0=C:\\a<|>D:\\b\r\n"));
+  EXPECT_EQ(ReadTestFile(path), "[Settings]\r\nversion=1\r\n[Folders]\r\n0=C:\\a<|>D:\\b\r\n1=added<|>elsewhere\r\n");
   EXPECT_TRUE(jobs.empty());
 }
 

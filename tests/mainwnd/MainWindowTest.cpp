@@ -69,7 +69,7 @@ class MainWindowTest : public ::testing::Test {
     JobList jobs;
     for (const FolderPair& pair : pairs) jobs.Add(pair);
     IniFile writer;
-    ASSERT_GT(SaveJob(writer, file, jobs, options) + (pairs.empty() ? 1 : 0), 0u);
+    ASSERT_TRUE(SaveJob(writer, file, jobs, options).has_value());
     start.settingsFileToLoad = file;
     frame = std::make_unique<MainWindowFrame>(paths, RunEnvironment{appIni, jobIni, log, progress, 6.1}, start);
     ASSERT_TRUE(frame->Open());
@@ -280,13 +280,17 @@ TEST_F(MainWindowTest, TheSettingsWindowsAnswerDecidesWhetherTheProgramGoesOn) {
 
 TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
   ASSERT_TRUE(WriteTestFile(root / L"data\\a.txt", "alpha"));
+  ASSERT_TRUE(WriteTestFile(root / L"data\\busy.txt", "busy"));
+  HeldOpenFile held(root / L"data\\busy.txt");
+  ASSERT_TRUE(held.held());
   OpenOn({Pair(root / L"data", root / L"backup"), Pair(root / L"missing", root / L"backup2")});
   BoxAnswerer answerer(L"OK");
   Click(MainWindowFrame::kStart);
   ASSERT_TRUE(WaitUntil([&] { return Pump() && answerer.answered(); }, 20000));
   EXPECT_EQ(ReadTestFile(root / L"backup\\a.txt"), "alpha");
-  EXPECT_EQ(answerer.question(),
-            L"1 file could not be copied.\r\n\r\nFor more information please see the error log.");
+  // The missing source is a pair that could not be backed up, not a file.
+  EXPECT_EQ(answerer.question(), L"1 file could not be copied.\r\n1 folder pair could not be backed up.\r\n"
+                                 L"\r\nFor more information please see the error log.");
 }
 
 TEST_F(MainWindowTest, AFolderDroppedOnTheListOpensTheEditorWithItAsSource) {
