@@ -8,11 +8,6 @@
 
 namespace {
 
-// An old remote copy moved aside while a new one takes its name, on servers that will not rename over an
-// existing file. Left behind only by a killed run: the next listing puts it back or removes it.
-constexpr WideView kOldCopySuffix = L".~brlk-old";
-bool IsOldCopyName(WideView name) { return text::EndsWith(name, kOldCopySuffix, false); }
-
 WideString RemoteJoin(const WideString& folder, const WideString& name) {
   return text::ReplaceAll(text::Concat(folder, L"/", name), L"//", L"/");
 }
@@ -29,7 +24,7 @@ FtpSide::~FtpSide() { enrolment_.End(); }
 
 WideString FtpSide::Join(const WideString& folder, const WideString& name) const { return RemoteJoin(folder, name); }
 
-ListOutcome FtpSide::List(const WideString& folder, std::vector<SideEntry>& entries) {
+ListOutcome FtpSide::List(const WideString& folder, std::vector<SideEntry>& entries, Leftovers leftovers) {
   entries.clear();
   notUnderstood_.clear();
   std::vector<FtpFindRecord> records;
@@ -38,7 +33,7 @@ ListOutcome FtpSide::List(const WideString& folder, std::vector<SideEntry>& entr
   // (a 4xx reply: the data connection broke or could not be opened) is tried once more.
   if (!client_.List(folder, records, &notUnderstood)) {
     const FtpReply& reply = client_.lastReply();
-    bool transient = reply.code >= 400 && reply.code < 500 && !reply.ConnectionClosing();
+    bool transient = reply.code >= 400 && reply.code < 500 && !reply.ConnectionClosing() && !client_.listingTooLarge();
     records.clear();
     notUnderstood.clear();
     if (!transient || !client_.IsConnected() || !client_.List(folder, records, &notUnderstood)) {
@@ -51,13 +46,16 @@ ListOutcome FtpSide::List(const WideString& folder, std::vector<SideEntry>& entr
   std::unordered_set<WideString> names;
   for (const auto& record : records) names.insert(text::ToLower(record.name));
   for (auto& record : records) {
+    bool leftover = !record.IsDirectory() && (IsPartialCopyName(record.name) || IsOldCopyName(record.name));
+    if (leftover && leftovers == Leftovers::kLeave) continue;
     if (!record.IsDirectory() && IsPartialCopyName(record.name)) {
       // An upload that never finished, or a complete one that could not take its name.
       (void)client_.DeleteRemoteFile(RemoteJoin(folder, record.name));
       continue;
     }
     if (!record.IsDirectory() && IsOldCopyName(record.name)) {
-      // A replace that a killed run left halfway: the old copy goes back where the new one never arrived.
+      // A replace that a killed run left halfway (only a killed run leaves one): the old copy goes back
+      // where the new one never arrived.
       WideString original = record.name.substr(0, record.name.size() - kOldCopySuffix.size());
       WideString aside = RemoteJoin(folder, record.name);
       if (names.count(text::ToLower(original))) {
@@ -165,6 +163,7 @@ bool FtpSide::TakeTargetsPlace() {
 
 bool FtpSide::ConnectionLost() const { return !client_.IsConnected(); }
 bool FtpSide::CanHold(const WideString& name) const { return client_.CanSendName(name); }
+bool FtpSide::FoldsCase() const { return client_.ListsLikeWindows(); }
 
 WideString FtpSide::LastReply() const {
   const FtpReply& reply = client_.lastReply();

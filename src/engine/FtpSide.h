@@ -20,7 +20,7 @@ class FtpSide final : public Side {
   bool IsRemote() const override { return true; }
   WideString Join(const WideString& folder, const WideString& name) const override;
 
-  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) override;
+  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries, Leftovers leftovers) override;
   // A server has no cheap question for one entry: the answer is "cannot tell".
   Probe Look(const WideString&) override { return {}; }
   bool FolderExists(const WideString& folder) override;
@@ -40,6 +40,7 @@ class FtpSide final : public Side {
 
   bool ConnectionLost() const override;
   bool CanHold(const WideString& name) const override;
+  bool FoldsCase() const override;
   WideString LastReply() const override;
   const WideString& NotUnderstood() const override { return notUnderstood_; }
 

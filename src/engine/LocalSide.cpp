@@ -14,14 +14,17 @@ bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERRO
 
 WideString LocalSide::Join(const WideString& folder, const WideString& name) const { return JoinPath(folder, name); }
 
-ListOutcome LocalSide::List(const WideString& folder, std::vector<SideEntry>& entries) {
+ListOutcome LocalSide::List(const WideString& folder, std::vector<SideEntry>& entries, Leftovers leftovers) {
   entries.clear();
   DirectoryIterator listing;
   for (bool found = listing.Open(JoinPath(LongPathForm(folder), L"*"), DirectoryIterator::kAll); found;
        found = listing.Next()) {
     const WIN32_FIND_DATAW& data = listing.data();
-    if (!listing.IsDirectory() && IsPartialCopyName(data.cFileName)) {
-      (void)ForceDelete(JoinPath(folder, data.cFileName), 0);  // left by a killed run
+    if (!listing.IsDirectory() && (IsPartialCopyName(data.cFileName) || IsOldCopyName(data.cFileName))) {
+      // Left by a killed run; only a copy of ours is ever made under the partial name.
+      if (leftovers == Leftovers::kClear && IsPartialCopyName(data.cFileName)) {
+        (void)ForceDelete(JoinPath(folder, data.cFileName), 0);
+      }
       continue;
     }
     entries.push_back(SideEntry{data.cFileName, data.dwFileAttributes, listing.size(), true, 1, data.ftCreationTime,

@@ -11,7 +11,7 @@ class LocalSide final : public Side {
   bool IsRemote() const override { return false; }
   WideString Join(const WideString& folder, const WideString& name) const override;
 
-  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) override;
+  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries, Leftovers leftovers) override;
   Probe Look(const WideString& path) override;
   bool FolderExists(const WideString& folder) override;
   bool StillStands(const WideString& folder) override { return FolderExists(folder); }

@@ -31,10 +31,20 @@ inline constexpr WideView kCouldNotReadRemoteFolder = L"Could not read remote fo
 inline constexpr WideView kCouldNotReadRemoteListing = L"Could not read remote folder listing: ";
 inline constexpr WideView kCouldNotDelete = L"Could not delete: ";
 inline constexpr WideView kNameCannotBeSent = L"File name cannot be sent to this server: ";
+// The second of two entries of one source folder whose names differ only in case, for a target that cannot
+// hold both.
+inline constexpr WideView kNamesDifferOnlyInCase = L"Names differ only in case: ";
+inline constexpr WideView kCouldNotReplaceFolderWithFile = L"Could not replace a folder with a file: ";
+inline constexpr WideView kCouldNotReplaceFileWithFolder = L"Could not replace a file with a folder: ";
+// The other side could not tell whether an entry (or anything in a folder) is there.
+inline constexpr WideView kCouldNotCheck = L"Could not check: ";
 // A folder pair the run refuses before touching anything.
 inline constexpr WideView kNotAFullPath = L"Not a full path: ";
 inline constexpr WideView kNotAValidPath = L"Not a valid path: ";
+inline constexpr WideView kNotAValidFtpLocation = L"Not a valid FTP location: ";
 inline constexpr WideView kSourceAndDestinationOverlap = L"Source and destination overlap: ";
 inline constexpr WideView kOverlapJoin = L" and ";
+// The pair's source and destination follow, joined by kOverlapJoin, and the system's error in parentheses.
+inline constexpr WideView kCouldNotStartWorker = L"Could not start the backup of ";
 
 }  // namespace messages

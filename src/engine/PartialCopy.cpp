@@ -24,6 +24,7 @@ HANDLE CreatePartial(const WideString& path, DWORD flags) {
 }  // namespace
 
 bool IsPartialCopyName(WideView name) { return text::EndsWith(name, kPartialCopySuffix, false); }
+bool IsOldCopyName(WideView name) { return text::EndsWith(name, kOldCopySuffix, false); }
 
 bool PartialCopy::Open(WideView targetPath) {
   Abandon();

@@ -13,6 +13,10 @@
 // A copy in progress carries this suffix after its target's name.
 inline constexpr WideView kPartialCopySuffix = L".~brlk-part";
 [[nodiscard]] bool IsPartialCopyName(WideView name);
+// An old remote copy moved aside while a new one takes its name, on servers that will not rename over an
+// existing file.
+inline constexpr WideView kOldCopySuffix = L".~brlk-old";
+[[nodiscard]] bool IsOldCopyName(WideView name);
 
 class PartialCopy {
  public:

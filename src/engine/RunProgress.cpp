@@ -8,6 +8,7 @@ void RunProgress::ResetForJob() {
   totalItems = 1;
   itemsDone = 1;
   failureCount = 0;
+  newerInTarget = 0;
   progressPermille = 0;
 }
 

@@ -93,6 +93,8 @@ struct RunProgress {
   std::atomic<uint64_t> totalItems{1};
   std::atomic<uint64_t> itemsDone{1};
   std::atomic<uint64_t> failureCount{0};
+  // Files of the job left alone because their copy in the target is newer (update method and Sync).
+  std::atomic<uint64_t> newerInTarget{0};
   std::atomic<uint32_t> cancelRequested{0};
   std::atomic<uint32_t> progressPermille{0};
   PauseGate pause;

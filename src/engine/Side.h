@@ -36,6 +36,13 @@ struct Probe {
   SideEntry entry;
 };
 
+// What a listing does with what a killed run of this program left in the folder (partial copies, and on a
+// server an old copy moved aside). Either way such entries are never listed: they are no one's data.
+enum class Leftovers {
+  kLeave,  // a folder the pass only reads: a file of such a name there may well be the user's own
+  kClear,  // a folder the pass writes to: removed, or an old copy put back
+};
+
 class Side {
  public:
   virtual ~Side() = default;
@@ -43,10 +50,9 @@ class Side {
   [[nodiscard]] virtual bool IsRemote() const = 0;
   [[nodiscard]] virtual WideString Join(const WideString& folder, const WideString& name) const = 0;
 
-  // Lists a folder whole; links are listed too (the walk leaves them alone, but they are there). A
-  // listing also clears what a killed run left in the folder: partial copies, and on a server an old
-  // copy moved aside, which is put back.
-  [[nodiscard]] virtual ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) = 0;
+  // Lists a folder whole; links are listed too (the walk leaves them alone, but they are there).
+  [[nodiscard]] virtual ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries,
+                                         Leftovers leftovers) = 0;
   // One entry on its own, where a folder could not be listed; a side that cannot tell says neither.
   [[nodiscard]] virtual Probe Look(const WideString& path) = 0;
   [[nodiscard]] virtual bool FolderExists(const WideString& folder) = 0;
@@ -77,6 +83,9 @@ class Side {
   [[nodiscard]] virtual bool ConnectionLost() const { return false; }
   // Whether an entry of this name can be made or read on this side as it is.
   [[nodiscard]] virtual bool CanHold(const WideString&) const { return true; }
+  // Whether two names that differ only in case name one entry here. A local or network folder is taken to
+  // (as Windows folders are); a server only once its listings showed that it runs on Windows.
+  [[nodiscard]] virtual bool FoldsCase() const { return true; }
   // What the server last answered, as " (550 Permission denied.)", for the log; empty for a local side.
   [[nodiscard]] virtual WideString LastReply() const { return {}; }
   // After a List that succeeded: the first line of the listing in no known format, or empty when every

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -58,11 +59,13 @@ DWORD FolderAttributes(const SideEntry& folder) {
 
 // The entries of one folder on the other side, read with one listing instead of one query per entry
 // (which is what makes comparing a large unchanged tree fast). Names are matched without regard to case,
-// as the file systems and most servers do.
+// as the file systems and most servers do; where the folder holds two names that differ only in case (a
+// server or share that tells them apart), each is matched by its exact name first.
 struct OtherFolder {
   ListOutcome outcome = ListOutcome::kFailed;
   bool incomplete = false;  // listed, but with lines in no known format
-  std::unordered_map<WideString, SideEntry> entries;
+  std::unordered_map<WideString, SideEntry> entries;  // by lower-case name, the first of each
+  std::unordered_map<WideString, SideEntry> caseTwins;  // by exact name, the others
 
   [[nodiscard]] bool Listed() const { return outcome == ListOutcome::kListed && !incomplete; }
 };
@@ -82,6 +85,7 @@ class TransferWalk {
         rules_(context.runFlags),
         direction_(Direction::Of(context.source, context.target)),
         skipAttributes_(context.skipAttributes),
+        clashes_(context.clashes),
         buffer_(context.copyBuffer),
         progress_(progress),
         log_(log) {}
@@ -99,6 +103,9 @@ class TransferWalk {
  private:
   bool Entry(const WideString& source, const WideString& target, const SideEntry& entry, const OtherFolder& other,
              std::vector<const SideEntry*>& laterFolders);
+  // A target entry of the other kind (a folder where the file goes, or a file where the folder goes): true
+  // when the source entry may go on as if the target had none.
+  [[nodiscard]] bool ResolveClash(const SideEntry& entry, const Counterpart& counterpart, const WideString& targetPath);
   [[nodiscard]] OtherFolder ListOther(const WideString& target);
   // In the deletion pass: whether deleting in this folder may begin; sets stop when the walk must end.
   [[nodiscard]] bool DeletionMayGoOn(const WideString& target, bool sourceComplete, const OtherFolder& other,
@@ -106,7 +113,7 @@ class TransferWalk {
   [[nodiscard]] Counterpart CounterpartOf(const OtherFolder& other, const SideEntry& entry,
                                           const WideString& targetPath);
   void DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
-                       const WideString& target, const WideString& targetPath);
+                       const WideString& target, const WideString& targetPath, const OtherFolder& other);
   bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry);
   [[nodiscard]] bool ListingIsComplete(const Side& side, const WideString& folder);
 
@@ -120,9 +127,9 @@ class TransferWalk {
     log_.Log(prefix, path);
     progress_.AddFailure();
   }
-  [[nodiscard]] bool ShouldCopy(const SideEntry& source, const SideEntry& target) const {
-    return rules_.ShouldCopy(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite),
-                             target.size, std::max(source.timePrecision, target.timePrecision));
+  [[nodiscard]] Comparison Compare(const SideEntry& source, const SideEntry& target) const {
+    return PassRules::Compare(FileTimeValue(source.lastWrite), source.size, FileTimeValue(target.lastWrite),
+                              target.size, std::max(source.timePrecision, target.timePrecision));
   }
 
   Side& source_;
@@ -130,11 +137,13 @@ class TransferWalk {
   const PassRules rules_;
   const Direction direction_;
   const uint32_t skipAttributes_;
+  const ClashRule clashes_;
   unsigned char* const buffer_;
   RunProgress& progress_;
   ErrorLog& log_;
   CopyWorkers* workers_ = nullptr;
   Probe lookedUp_;  // the last entry asked about on its own
+  std::unordered_set<WideString> uncheckedFolders_;  // folders already reported as "could not check"
 };
 
 bool TransferWalk::Folder(const WideString& source, const WideString& target, DWORD attributes) {
@@ -144,8 +153,11 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
   }
 
   // Remote listings are read whole and closed before anything else happens on the connection.
+  // The deletion pass walks the side it deletes in; a copying pass writes to the other one. Leftovers of a
+  // killed run are cleared only where the pass writes.
   std::vector<SideEntry> entries;
-  if (source_.List(source, entries) != ListOutcome::kListed) {
+  if (source_.List(source, entries, rules_.deletionPass ? Leftovers::kClear : Leftovers::kLeave) !=
+      ListOutcome::kListed) {
     // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
     if (!progress_.CancelRequested()) Fail(direction_.cannotReadFolder, source, source_);
     return !progress_.ShouldStop();
@@ -159,9 +171,17 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
     if (!DeletionMayGoOn(target, sourceComplete, other, stop)) return !stop && !progress_.ShouldStop();
   }
 
+  // Two source names that differ only in case would be written to one target entry, the second over the
+  // first: only the first is taken, every run says so for the others.
+  std::unordered_set<WideString> namesSeen;
+  bool oneEntryForTwoNames = !rules_.deletionPass && target_.FoldsCase();
   std::vector<const SideEntry*> laterFolders;
   for (const SideEntry& entry : entries) {
     if (progress_.ShouldStop()) return false;
+    if (oneEntryForTwoNames && !entry.IsLink() && !namesSeen.insert(text::ToLower(entry.name)).second) {
+      Fail(messages::kNamesDifferOnlyInCase, source_.Join(source, entry.name));
+      continue;
+    }
     if (!Entry(source, target, entry, other, laterFolders)) return false;
   }
   for (const SideEntry* folder : laterFolders) {
@@ -176,14 +196,19 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
 OtherFolder TransferWalk::ListOther(const WideString& target) {
   OtherFolder other;
   std::vector<SideEntry> listed;
-  other.outcome = target_.List(target, listed);
+  other.outcome = target_.List(target, listed, rules_.deletionPass ? Leftovers::kLeave : Leftovers::kClear);
   if (other.outcome != ListOutcome::kListed) return other;
   // What an incomplete listing does not show cannot be taken for missing.
   other.incomplete = !ListingIsComplete(target_, target);
   other.entries.reserve(listed.size());
   for (SideEntry& entry : listed) {
-    WideString key = text::ToLower(entry.name);
-    other.entries.emplace(std::move(key), std::move(entry));
+    auto [at, added] = other.entries.try_emplace(text::ToLower(entry.name));
+    if (added) {
+      at->second = std::move(entry);
+    } else {
+      WideString name = entry.name;
+      other.caseTwins.emplace(std::move(name), std::move(entry));
+    }
   }
   return other;
 }
@@ -199,7 +224,7 @@ bool TransferWalk::DeletionMayGoOn(const WideString& target, bool sourceComplete
   if (!sourceComplete || other.incomplete) return false;
   // A deletion pass that cannot ask the other side any more stops: nothing may be deleted on a guess.
   if (!other.Listed() && (target_.ConnectionLost() || source_.ConnectionLost())) {
-    Fail(messages::kSourceDirectoryNotFound, target);
+    Fail(messages::kCouldNotCheck, target);
     stop = true;
     return false;
   }
@@ -220,9 +245,12 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
 
   Counterpart counterpart = CounterpartOf(other, entry, targetPath);
   if (rules_.deletionPass && !counterpart.exists) {
-    DeleteUnmatched(counterpart, sourcePath, entry.IsDirectory(), target, targetPath);
+    DeleteUnmatched(counterpart, sourcePath, entry.IsDirectory(), target, targetPath, other);
     return true;
   }
+  bool clash = counterpart.entry && counterpart.entry->IsDirectory() != entry.IsDirectory();
+  // The copying pass before it has replaced or reported a file standing where a folder is.
+  if (rules_.deletionPass && clash) return true;
 
   bool counted = true;
   if (skipAttributes_ != 0 && (entry.attributes & skipAttributes_)) {
@@ -236,6 +264,17 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
     }
     if (!entry.IsDirectory()) return true;
   }
+
+  if (clash && !ResolveClash(entry, counterpart, targetPath)) {
+    if (entry.IsDirectory()) {
+      if (counted) progress_.AddItem();
+    } else {
+      progress_.itemsDone.fetch_add(1, std::memory_order_relaxed);
+      progress_.AddBytes(entry.size);
+    }
+    return true;
+  }
+  if (clash) counterpart = {};
 
   if (entry.IsDirectory()) {
     if (direction_.foldersAfterFiles) {
@@ -251,12 +290,33 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
   if (rules_.deletionPass) progress_.bytesDone.fetch_add(entry.size, std::memory_order_relaxed);
   progress_.UpdateProgress();
   if (rules_.deletionPass) return true;
-  if (rules_.compare && counterpart.exists && !counterpart.entry->IsDirectory() &&
-      !ShouldCopy(entry, *counterpart.entry)) {
-    progress_.AddBytes(entry.size);
-    return true;
+  if (rules_.compare && counterpart.exists && !counterpart.entry->IsDirectory()) {
+    Comparison comparison = Compare(entry, *counterpart.entry);
+    if (comparison != Comparison::kCopy) {
+      if (comparison == Comparison::kTargetNewer) progress_.newerInTarget.fetch_add(1, std::memory_order_relaxed);
+      progress_.AddBytes(entry.size);
+      return true;
+    }
   }
   return CopyFile(sourcePath, targetPath, entry);
+}
+
+bool TransferWalk::ResolveClash(const SideEntry& entry, const Counterpart& counterpart, const WideString& targetPath) {
+  switch (clashes_) {
+    case ClashRule::kIgnore: return false;
+    case ClashRule::kReport:
+      Fail(entry.IsDirectory() ? messages::kCouldNotReplaceFileWithFolder : messages::kCouldNotReplaceFolderWithFile,
+           targetPath);
+      return false;
+    case ClashRule::kReplace:
+      // Only on a definite answer: what the target holds there is known from its listing or a lookup.
+      if (!target_.Delete(targetPath, counterpart.entry->IsDirectory())) {
+        Fail(messages::kCouldNotDelete, targetPath, target_);
+        return false;
+      }
+      return true;
+  }
+  return false;
 }
 
 Counterpart TransferWalk::CounterpartOf(const OtherFolder& other, const SideEntry& entry, const WideString& targetPath) {
@@ -265,7 +325,12 @@ Counterpart TransferWalk::CounterpartOf(const OtherFolder& other, const SideEntr
     auto found = other.entries.find(text::ToLower(entry.name));
     counterpart.exists = found != other.entries.end();
     counterpart.definitelyMissing = !counterpart.exists;
-    if (counterpart.exists) counterpart.entry = &found->second;
+    if (!counterpart.exists) return counterpart;
+    counterpart.entry = &found->second;
+    if (!other.caseTwins.empty() && found->second.name != entry.name) {
+      auto exact = other.caseTwins.find(entry.name);
+      if (exact != other.caseTwins.end()) counterpart.entry = &exact->second;
+    }
     return counterpart;
   }
   // Where the other side could not be listed, an entry is asked about on its own, and only when the
@@ -279,14 +344,19 @@ Counterpart TransferWalk::CounterpartOf(const OtherFolder& other, const SideEntr
 }
 
 void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
-                                   const WideString& target, const WideString& targetPath) {
+                                   const WideString& target, const WideString& targetPath, const OtherFolder& other) {
   // "Not found" counts only while the folder on the other side is still there to ask.
   if (counterpart.definitelyMissing && target_.StillStands(target)) {
     if (!source_.Delete(sourcePath, isFolder)) Fail(messages::kCouldNotDelete, sourcePath, source_);
     return;
   }
-  // The other side could not tell (a share gone, access denied): nothing is deleted on a guess.
-  Fail(messages::kSourceDirectoryNotFound, targetPath);
+  // The other side could not tell (a share gone, access denied): nothing is deleted on a guess. A folder
+  // that could not be listed at all is said once, not once for each of its entries.
+  if (other.outcome == ListOutcome::kListed) {
+    Fail(messages::kCouldNotCheck, targetPath);
+  } else if (uncheckedFolders_.insert(target).second) {
+    Fail(messages::kCouldNotCheck, target);
+  }
 }
 
 // False only when cancelled: a file that fails is logged, and the walk goes on.
@@ -306,7 +376,7 @@ bool TransferWalk::ListingIsComplete(const Side& side, const WideString& folder)
 
 bool CountFolder(Side& side, const WideString& folder, uint32_t skipAttributes, RunProgress& progress) {
   std::vector<SideEntry> entries;
-  if (side.List(folder, entries) != ListOutcome::kListed) return true;
+  if (side.List(folder, entries, Leftovers::kLeave) != ListOutcome::kListed) return true;
   for (const SideEntry& entry : entries) {
     if (entry.IsLink()) continue;
     if (entry.IsDirectory()) {

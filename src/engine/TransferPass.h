@@ -11,6 +11,13 @@
 
 #include <cstdint>
 
+// What a copying pass does where the target has a folder for a source file, or a file for a source folder.
+enum class ClashRule {
+  kReport,   // logged once and counted; nothing is copied for it
+  kReplace,  // Strict: the target's entry goes, as any extra does, and the source's takes its place
+  kIgnore,   // the second pass of Sync: the first one has reported it already
+};
+
 // What one pass works with; only the worker running the pass touches it.
 struct PassContext {
   Side& source;
@@ -25,6 +32,7 @@ struct PassContext {
   size_t copyWorkers = 1;
   SideMaker makeSource = {};
   SideMaker makeTarget = {};
+  ClashRule clashes = ClashRule::kReport;
 };
 
 // Sets itemsDone and bytesDone to 1 first; reports through the progress counters and the error log only.

@@ -10,6 +10,9 @@ constexpr size_t kMaxLineLength = 64 * 1024;
 // A reply longer than this is no reply but a server gone wrong (or hostile): it ends the session.
 constexpr size_t kMaxReplyBytes = 64 * 1024;
 constexpr size_t kMaxReplyLines = 1000;
+// A listing of a million entries is about 100 MiB in MLSD; more than this is no folder's listing but a
+// server that would exhaust the memory of a 32-bit process.
+constexpr size_t kMaxListingBytes = 64u << 20;
 
 std::string PortArgument(const sockaddr_storage& address) {
   if (address.ss_family == AF_INET) {
@@ -380,6 +383,10 @@ bool FtpClient::ReadDataLines(std::vector<std::string>& lines) {
     int got = dataTls_ ? dataTls_->Receive(data_, chunk, sizeof(chunk)) : data_.Receive(chunk, sizeof(chunk));
     if (got < 0) return false;
     if (got == 0) break;
+    if (buffer.size() + static_cast<size_t>(got) > kMaxListingBytes) {
+      listingTooLarge_ = true;
+      return false;
+    }
     buffer.append(chunk, static_cast<size_t>(got));
   }
   size_t at = 0;
@@ -397,6 +404,7 @@ bool FtpClient::ReadDataLines(std::vector<std::string>& lines) {
 bool FtpClient::List(WideView directory, std::vector<FtpFindRecord>& entries, std::string* notUnderstood) {
   entries.clear();
   if (notUnderstood) notUnderstood->clear();
+  listingTooLarge_ = false;
   // Entering the directory first tells a missing one from an empty one: some servers answer a listing
   // of a missing directory with an empty success.
   if (!ChangeDirectory(directory)) return false;
@@ -407,18 +415,22 @@ bool FtpClient::List(WideView directory, std::vector<FtpFindRecord>& entries, st
     listed = StartTransfer("MLSD") && ReadDataLines(lines) && FinishTransfer();
   } else {
     listed = StartTransfer("LIST -a") && ReadDataLines(lines) && FinishTransfer();
-    if (!listed) {
+    if (!listed && !listingTooLarge_ && IsConnected()) {
       lines.clear();
       listed = StartTransfer("LIST") && ReadDataLines(lines) && FinishTransfer();
     }
   }
-  if (!listed) return false;
+  if (!listed) {
+    AbandonTransfer();
+    return false;
+  }
   std::time_t now = std::time(nullptr);
   std::tm calendar{};
   gmtime_s(&calendar, &now);
   for (const auto& line : lines) {
     auto record = mlsd_ ? ParseMlsdLine(line) : ParseListLine(line, calendar.tm_year + 1900, calendar.tm_mon + 1);
     if (record) {
+      if (!mlsd_ && line[0] >= '0' && line[0] <= '9') windowsListing_ = true;
       entries.push_back(std::move(*record));
     } else if (notUnderstood && notUnderstood->empty() && !IsIgnorableListingLine(line, mlsd_)) {
       *notUnderstood = line;

@@ -1,7 +1,7 @@
 #pragma once
 // Our FTP client: a control connection over Winsock and one data connection per listing or transfer.
 // A command whose text holds CR, LF or a zero is never sent; a reply of more than 1,000 lines or 64 KiB
-// ends the session.
+// ends the session, and a listing of more than 64 MiB is refused.
 // It offers the operations the transfer passes need: directories, listings, and files read or written
 // in chunks.
 
@@ -90,6 +90,10 @@ class FtpClient {
   // ANSI code page cannot hold.
   [[nodiscard]] bool CanSendName(WideView name) const;
   [[nodiscard]] bool hasMlsd() const { return mlsd_; }
+  // Whether a listing came in the DOS format of Windows servers, which fold the case of names.
+  [[nodiscard]] bool ListsLikeWindows() const { return windowsListing_; }
+  // Whether the last List failed because the listing was larger than any folder's can be.
+  [[nodiscard]] bool listingTooLarge() const { return listingTooLarge_; }
 
  private:
   [[nodiscard]] bool ReadReply(FtpReply& reply);
@@ -116,6 +120,8 @@ class FtpClient {
   enum class TimeSetter { kUnknown, kMdtm, kSiteUtime, kNone } timeSetter_ = TimeSetter::kUnknown;
   bool epsvRefused_ = false;
   bool transferOpen_ = false;
+  bool windowsListing_ = false;
+  bool listingTooLarge_ = false;
   bool uploading_ = false;
   TlsCredentials credentials_;
   std::unique_ptr<TlsSession> controlTls_;

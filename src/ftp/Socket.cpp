@@ -106,6 +106,7 @@ Socket Socket::Accept(DWORD timeoutMs) {
 }
 
 bool Socket::SendAll(const void* data, size_t size) {
+  if (aborted_.load()) return false;
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     int sent = send(handle_.load(), bytes, static_cast<int>(std::min<size_t>(size, 1 << 21)), 0);
@@ -117,6 +118,7 @@ bool Socket::SendAll(const void* data, size_t size) {
 }
 
 int Socket::Receive(void* data, size_t size) {
+  if (aborted_.load()) return -1;
   int got = recv(handle_.load(), static_cast<char*>(data), static_cast<int>(std::min<size_t>(size, 1 << 30)), 0);
   return got < 0 ? -1 : got;
 }
@@ -132,16 +134,19 @@ bool Socket::LocalAddress(sockaddr_storage& address) const {
 }
 
 void Socket::Abort() {
-  // Closing the socket makes a recv or send blocked on it in another thread return with a failure
-  // (shutdown alone does not wake it under Wine).
-  SOCKET socket = handle_.exchange(INVALID_SOCKET);
-  if (socket != INVALID_SOCKET) {
-    shutdown(socket, SD_BOTH);
-    closesocket(socket);
-  }
+  std::lock_guard<std::mutex> lock(closing_);
+  SOCKET socket = handle_.load();
+  if (socket == INVALID_SOCKET) return;
+  aborted_ = true;
+  // The shutdown fails every call that comes later; a recv or send already blocked is woken by cancelling
+  // its I/O (shutdown alone does not wake it under Wine).
+  shutdown(socket, SD_BOTH);
+  CancelIoEx(reinterpret_cast<HANDLE>(socket), nullptr);
 }
 
 void Socket::Close() {
+  std::lock_guard<std::mutex> lock(closing_);
   SOCKET socket = handle_.exchange(INVALID_SOCKET);
+  aborted_ = false;
   if (socket != INVALID_SOCKET) closesocket(socket);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // A TCP connection over Winsock with time-outs on connect and on every read and write, which another
-// thread can break off (Abort) to unblock a call that waits for a dead server.
+// thread can break off (Abort) to unblock a call that waits for a dead server. Only the owning thread
+// closes the handle: a handle value closed under another thread's send or recv could be reused by the
+// next connection, and that call would then read or write someone else's data.
 
 #include "base/WideString.h"
 
@@ -9,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // Starts Winsock once for the process.
@@ -24,10 +27,12 @@ class Socket {
   ~Socket() { Close(); }
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
-  Socket(Socket&& other) noexcept : handle_(other.handle_.exchange(INVALID_SOCKET)) {}
+  // Moves happen on the owning thread; an Abort meanwhile meets either no handle or the new one.
+  Socket(Socket&& other) noexcept : handle_(other.handle_.exchange(INVALID_SOCKET)), aborted_(other.aborted_.load()) {}
   Socket& operator=(Socket&& other) noexcept {
     if (this != &other) {
       Close();
+      aborted_ = other.aborted_.load();
       handle_ = other.handle_.exchange(INVALID_SOCKET);
     }
     return *this;
@@ -46,15 +51,19 @@ class Socket {
 
   [[nodiscard]] bool PeerAddress(sockaddr_storage& address) const;
   [[nodiscard]] bool LocalAddress(sockaddr_storage& address) const;
-  [[nodiscard]] bool IsOpen() const { return handle_.load() != INVALID_SOCKET; }
+  // False once closed or aborted.
+  [[nodiscard]] bool IsOpen() const { return handle_.load() != INVALID_SOCKET && !aborted_.load(); }
   [[nodiscard]] SOCKET handle() const { return handle_.load(); }
 
   // Ends the connection at once, from any thread; a call blocked in it on another thread returns with a
-  // failure.
+  // failure, and every later one fails at once. The handle stays open until the owner closes it.
   void Abort();
+  // On the owning thread only.
   void Close();
 
  private:
   void SetTimeouts(DWORD timeoutMs);
   std::atomic<SOCKET> handle_{INVALID_SOCKET};
+  std::atomic<bool> aborted_{false};
+  std::mutex closing_;  // an Abort never meets a handle that is being closed
 };

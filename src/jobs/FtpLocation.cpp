@@ -2,6 +2,8 @@
 
 #include "jobs/SecretText.h"
 
+#include <algorithm>
+
 WideString FtpLocation::PlainForm() const {
   return text::Concat(server, L"\n", remoteDirectory, L"\n", userName, L"\n", password, L"\n", port, L"\n", flags);
 }
@@ -14,7 +16,16 @@ std::optional<FtpLocation> FtpLocation::FromPlainForm(WideView plain) {
 
 uint32_t FtpLocation::FlagValue() const { return static_cast<uint32_t>(text::ParseDecimal(flags)); }
 
-uint16_t FtpLocation::PortNumber() const { return static_cast<uint16_t>(text::ParseDecimal(port)); }
+std::optional<uint16_t> FtpLocation::PortNumber() const {
+  WideView digits = text::Trim(port);
+  if (digits.empty() || digits.size() > 5 ||
+      !std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    return std::nullopt;
+  }
+  uint64_t value = text::ParseUnsigned(digits);
+  if (value == 0 || value > 65535) return std::nullopt;
+  return static_cast<uint16_t>(value);
+}
 
 uint32_t FtpLocation::ConnectionFlags() const {
   uint32_t result = UsesSsl() ? kFlagSecure : kFlagNoCacheWriteBinary;

@@ -28,7 +28,8 @@ struct FtpLocation {
   [[nodiscard]] uint32_t FlagValue() const;  // non-numeric text reads as 0
   [[nodiscard]] bool UsesSsl() const { return (FlagValue() & kUseSsl) != 0; }
   [[nodiscard]] bool UsesPassive() const { return (FlagValue() & kUsePassive) != 0; }
-  [[nodiscard]] uint16_t PortNumber() const;
+  // Nothing when the text is no port (not a number from 1 to 65535).
+  [[nodiscard]] std::optional<uint16_t> PortNumber() const;
   // The WinINet-style connection flags the FTP layer takes: INTERNET_FLAG_SECURE for SSL, otherwise
   // NO_CACHE_WRITE | TRANSFER_BINARY; INTERNET_FLAG_PASSIVE added for passive mode.
   [[nodiscard]] uint32_t ConnectionFlags() const;

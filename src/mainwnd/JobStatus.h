@@ -1,5 +1,5 @@
 #pragma once
-// What the main window's status line says about the settings file in hand.
+// What the main window says about the settings file in hand, and about how a run went.
 
 #include "base/WideString.h"
 
@@ -12,3 +12,7 @@ struct JobStatus {
 
 // The name the status line shows for a path: its last component.
 [[nodiscard]] WideString StatusFileName(WideView path);
+
+// What the main window says after a run in which something failed: the files that could not be copied and
+// the folder pairs that could not be backed up at all, each on a line of its own; empty when nothing did.
+[[nodiscard]] WideString FailureReport(uint64_t failedFiles, uint64_t failedPairs);

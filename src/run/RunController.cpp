@@ -102,9 +102,11 @@ RunSummary RunController::Run(const JobList& jobs) {
 
   for (size_t i = 0; i < checked.size(); ++i) {
     JobOutcome outcome = RunJob(*checked[i], i + 1, checked.size());
-    // The job's failureCount is reset per job; the run's summary covers all of them.
-    summary.failures += progress_.failureCount.load(std::memory_order_relaxed);
-    if (outcome == JobOutcome::kSkipped) ++summary.jobsSkipped;
+    // The job's counters are reset per job; the run's summary covers all of them. A pair that could not
+    // be set up is counted as such, not as the files it never reached.
+    if (outcome != JobOutcome::kSkipped) summary.failures += progress_.failureCount.load(std::memory_order_relaxed);
+    summary.newerInTarget += progress_.newerInTarget.load(std::memory_order_relaxed);
+    if (outcome == JobOutcome::kSkipped || outcome == JobOutcome::kNotFinished) ++summary.jobsSkipped;
     if (outcome == JobOutcome::kDone) ++summary.jobsRun;
     if (outcome == JobOutcome::kCancelled) {
       summary.result = RunResult::kCancelled;
@@ -140,6 +142,7 @@ bool RunController::PrepareSide(JobSide& side) {
     side.location = ReadLocation(side.stored->empty() ? *side.shown : *side.stored);
     if (!side.location) return Skip(messages::kCouldNotGetFtpInfo, *side.shown);
     if (HasControlCharacter(side.location->remoteDirectory)) return Skip(messages::kNotAValidPath, Printable(*side.shown));
+    if (!side.location->PortNumber()) return Skip(messages::kNotAValidFtpLocation, *side.shown);
     side.root = side.location->remoteDirectory.empty() ? WideString(L"/") : side.location->remoteDirectory;
     return true;
   }
@@ -163,7 +166,7 @@ bool RunController::ConnectSide(JobSide& side) {
   }
   const FtpLocation& location = *side.location;
   side.client = std::make_unique<FtpClient>();
-  FtpConnectOptions options{location.server, location.PortNumber(), location.userName, location.password,
+  FtpConnectOptions options{location.server, *location.PortNumber(), location.userName, location.password,
                             location.UsesPassive(), kFtpTimeoutMs};
   options.useTls = location.UsesSsl();
   options.pins = pins_;
@@ -198,6 +201,7 @@ bool RunController::ConnectSide(JobSide& side) {
 
 RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t index, size_t count) {
   progress_.ResetForJob();
+  currentPair_ = &pair;
   view_.ShowStatus(L"Preparing...");
   view_.ShowMarquee(true);
   view_.ShowLocations(text::Concat(L"Source: ", pair.source), text::Concat(L"Destination: ", pair.destination));
@@ -214,7 +218,7 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   std::vector<PlannedPass> passes = PlanPasses(index, count);
   jobStartTick_ = GetTickCount64();
   nextElapsedMark_ = 1000;
-  if (!CountJob(passes[0], sides)) return JobOutcome::kCancelled;
+  if (JobOutcome counted = CountJob(passes[0], sides); counted != JobOutcome::kDone) return counted;
   view_.ShowMarquee(false);
   progress_.progressPermille = 0;
   lastPermille_ = UINT32_MAX;
@@ -223,7 +227,7 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
       progress_.StartPass();
       view_.ShowProgress(0);
     }
-    if (!Transfer(passes[i], sides)) return JobOutcome::kCancelled;
+    if (JobOutcome done = Transfer(passes[i], sides); done != JobOutcome::kDone) return done;
   }
   return JobOutcome::kDone;
 }
@@ -261,7 +265,7 @@ bool RunController::CheckSides(const JobSide (&sides)[2]) {
   return true;
 }
 
-bool RunController::CountJob(const PlannedPass& first, JobSide (&sides)[2]) {
+RunController::JobOutcome RunController::CountJob(const PlannedPass& first, JobSide (&sides)[2]) {
   JobSide& read = first.reversed ? sides[1] : sides[0];
   statusText_ = L"Enumerating files.";
   view_.ShowStatus(statusText_);
@@ -269,13 +273,18 @@ bool RunController::CountJob(const PlannedPass& first, JobSide (&sides)[2]) {
   return RunWorker([&] { (void)RunCountingPass(*read.walker, read.root, skipAttributes_, progress_); });
 }
 
-bool RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2]) {
+RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2]) {
   JobSide& from = pass.reversed ? sides[1] : sides[0];
   JobSide& to = pass.reversed ? sides[0] : sides[1];
   PassContext context{*from.walker, *to.walker, from.root, to.root, pass.runFlags, skipAttributes_, copyBuffer_.get()};
   context.copyWorkers = from.remote || to.remote ? ftpTransfers_ : kLocalCopyWorkers;
   context.makeSource = from.maker;
   context.makeTarget = to.maker;
+  // Strict makes the destination like the source, so a folder standing where a file goes is replaced (and
+  // the other way round); Sync's second pass meets the same clash from the other side, already reported.
+  bool strictCopy = (runFlags_ & kRunStrict) && !(pass.runFlags & kRunStrict);
+  bool secondSyncPass = (runFlags_ & kRunSync) && pass.reversed;
+  context.clashes = strictCopy ? ClashRule::kReplace : secondSyncPass ? ClashRule::kIgnore : ClashRule::kReport;
   statusText_ = pass.status;
   view_.ShowStatus(statusText_);
   return RunWorker([&] { RunTransferPass(context, progress_, log_); });
@@ -301,11 +310,19 @@ bool WaitForWorker(HANDLE worker, DWORD timeoutMs) {
 
 }  // namespace
 
-bool RunController::RunWorker(const std::function<void()>& body) {
-  UniqueKernelHandle worker(CreateThread(nullptr, 0, WorkerEntry, const_cast<std::function<void()>*>(&body), 0, nullptr));
-  // A thread that cannot be created counts as one that ended at once.
+RunController::JobOutcome RunController::RunWorker(const std::function<void()>& body) {
+  void* parameter = const_cast<std::function<void()>*>(&body);
+  UniqueKernelHandle worker(startWorker_ ? startWorker_(WorkerEntry, parameter)
+                                         : CreateThread(nullptr, 0, WorkerEntry, parameter, 0, nullptr));
+  if (!worker) {
+    // Nothing ran: the pair is reported as not backed up, never as done with nothing to do.
+    DWORD error = GetLastError();
+    log_.Log(messages::kCouldNotStartWorker, currentPair_->source, messages::kOverlapJoin,
+             text::Concat(currentPair_->destination, L" (error ", text::DecimalUnsigned(error), L")"));
+    return JobOutcome::kNotFinished;
+  }
   bool cancelled = false;
-  while (worker && !WaitForWorker(worker.get(), kRefreshMs)) {
+  while (!WaitForWorker(worker.get(), kRefreshMs)) {
     ProgressEvent event = view_.NextEvent();
     if (event == ProgressEvent::kCancel) {
       if (HandleCancel()) {
@@ -343,7 +360,7 @@ bool RunController::RunWorker(const std::function<void()>& body) {
       progress_.breaker.BreakAll();  // the same for the copy workers and their connections
     }
   }
-  return !cancelled && !progress_.CancelRequested();
+  return cancelled || progress_.CancelRequested() ? JobOutcome::kCancelled : JobOutcome::kDone;
 }
 
 bool RunController::Skip(WideView prefix, WideView text) {

@@ -28,9 +28,10 @@ enum class RunResult : int {
 
 struct RunSummary {
   RunResult result = RunResult::kFinished;
-  uint64_t failures = 0;       // failed entries of all jobs of the run
-  uint64_t jobsSkipped = 0;    // jobs that could not be set up (logged)
+  uint64_t failures = 0;       // failed entries of the jobs that ran
+  uint64_t jobsSkipped = 0;    // jobs that could not be set up, or not started (logged)
   uint64_t jobsRun = 0;
+  uint64_t newerInTarget = 0;  // files left alone because their copy is newer
 };
 
 inline constexpr size_t kDefaultFtpTransfers = 4;
@@ -57,6 +58,9 @@ class RunController {
   void SetFtpTransfers(size_t transfers) { ftpTransfers_ = std::clamp<size_t>(transfers, 1, kMaxFtpTransfers); }
   // Makes the side of each local folder; tests put in one that reads slowly.
   void SetLocalSideMaker(std::function<std::unique_ptr<Side>()> maker) { localSideMaker_ = std::move(maker); }
+  // Starts the thread that runs a pass (CreateThread); tests put in one that fails.
+  using WorkerStarter = std::function<HANDLE(LPTHREAD_START_ROUTINE entry, void* parameter)>;
+  void SetWorkerStarter(WorkerStarter starter) { startWorker_ = std::move(starter); }
 
   // Resets the progress for a new run and takes the options.
   void Prepare(const BackupOptions& options);
@@ -64,7 +68,12 @@ class RunController {
   RunSummary Run(const JobList& jobs);
 
  private:
-  enum class JobOutcome { kDone, kSkipped, kCancelled };
+  enum class JobOutcome {
+    kDone,
+    kSkipped,      // could not be set up: nothing was touched
+    kCancelled,
+    kNotFinished,  // a pass could not be started; what ran before it stands
+  };
   // One side of a job: the text the user gave, where it points, and its connection when it is remote.
   struct JobSide {
     const WideString* shown = nullptr;
@@ -93,14 +102,15 @@ class RunController {
   [[nodiscard]] bool PrepareSide(JobSide& side);
   // Connects a remote side and makes its root absolute; false (logged and counted) on failure.
   [[nodiscard]] bool ConnectSide(JobSide& side);
-  // The counting pass, over what the first pass reads; false when cancelled.
-  [[nodiscard]] bool CountJob(const PlannedPass& first, JobSide (&sides)[2]);
-  // One transfer pass on a worker; false when cancelled.
-  [[nodiscard]] bool Transfer(const PlannedPass& pass, JobSide (&sides)[2]);
+  // The counting pass, over what the first pass reads.
+  [[nodiscard]] JobOutcome CountJob(const PlannedPass& first, JobSide (&sides)[2]);
+  // One transfer pass on a worker.
+  [[nodiscard]] JobOutcome Transfer(const PlannedPass& pass, JobSide (&sides)[2]);
   // Logs why a job cannot run and counts it as a failure; false, for the caller to return.
   bool Skip(WideView prefix, WideView text);
-  // Runs body on a worker thread and waits for it; false when the run was cancelled meanwhile.
-  bool RunWorker(const std::function<void()>& body);
+  // Runs body on a worker thread and waits for it: kDone, kCancelled, or kNotFinished (logged) when the
+  // thread could not be started.
+  JobOutcome RunWorker(const std::function<void()>& body);
   [[nodiscard]] bool HandleCancel();
   void RefreshWhileWaiting();
   [[nodiscard]] RunResult CarryOutCompletion();
@@ -117,6 +127,8 @@ class RunController {
   uint32_t lastPermille_ = UINT32_MAX;
   CertificatePins* pins_ = nullptr;
   std::function<std::unique_ptr<Side>()> localSideMaker_;
+  WorkerStarter startWorker_;
+  const FolderPair* currentPair_ = nullptr;
   size_t ftpTransfers_ = kDefaultFtpTransfers;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
   uint64_t jobStartTick_ = 0;

@@ -3,6 +3,7 @@
 
 #include "base/FileSystem.h"
 #include "base/UniqueHandle.h"
+#include "ini/IniFile.h"
 
 #include "TestSupport.h"
 
@@ -174,6 +175,102 @@ TEST_F(DataSafetyKilledCopy, KilledCopyLeavesNoShortFileThatSyncTakesForNewer) {
   EXPECT_EQ(PatternMismatch(backupFile, kBigFileSize), "") << "the Sync left no complete backup";
   EXPECT_EQ(PartialCopyNames(source), std::vector<WideString>{});
   EXPECT_EQ(PartialCopyNames(backup), std::vector<WideString>{});
+}
+
+// Two instances at once: a Quiet run of a slow job while someone else edits both of its files. Neither
+// file may come back as the run found it at its start.
+TEST_F(DataSafetyKilledCopy, AQuietRunWritesBackNeitherStoreItDidNotChange) {
+  ASSERT_TRUE(WritePatternFile(sourceFile, kBigFileSize, MakeFileTime(2024, 1, 15, 10, 0, 0)));
+  WideString appIni = root / L"Brimlark.ini";
+  ASSERT_TRUE(WriteTestFile(appIni, "[Settings]\r\nAutoUpdate=0\r\nImported m_appini=1\r\n"));
+  WideString job = root / L"job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, SettingsFileBytes(JobText(L"0", source, backup))));
+
+  // Written meanwhile, as the settings window adds a schedule and the main window a pair.
+  const std::string editedIni = "[Settings]\r\nAutoUpdate=0\r\nImported m_appini=1\r\n[Scheduled backups]\r\n"
+                                "0011=2233\r\n";
+  const std::string editedJob =
+      SettingsFileBytes(JobText(L"0", source, backup) + L"1=" + source + L"<|>" + root.path() + L"\\second\r\n");
+  bool editedDuringTheRun = false;
+  for (int attempt = 0; attempt < 3 && !editedDuringTheRun; ++attempt) {
+    for (const ListedFile& file : FilesIn(backup)) ASSERT_TRUE(DeleteFileW((backup + L"\\" + file.name).c_str()));
+    RunningProgram program;
+    ASSERT_TRUE(program.Start(exe, L"/Quiet /NoUpdate \"" + job + L"\""));
+    ASSERT_TRUE(WaitUntil([&] { return CopyInTheMiddle(backup, kBigFileSize) || program.WaitForEnd(0); }, 30000));
+    ASSERT_TRUE(WriteTestFile(appIni, editedIni));
+    ASSERT_TRUE(WriteTestFile(job, editedJob));
+    editedDuringTheRun = !program.WaitForEnd(0);
+    ASSERT_TRUE(program.WaitForEnd(90000));
+    EXPECT_EQ(program.ExitCode(), 0u);
+  }
+  if (!editedDuringTheRun) GTEST_SKIP() << "the run ended before the files could be edited, three times";
+  EXPECT_EQ(ReadTestFile(appIni), editedIni) << "the run wrote its start-up copy of Brimlark.ini back";
+  EXPECT_TRUE(ReadTestFile(job) == editedJob) << "the run wrote its start-up copy of the job back";
+  EXPECT_EQ(PatternMismatch(backupFile, kBigFileSize), "");
+}
+
+// A Common run of a version-0 job named relative to the folder it is started in (as a batch file does),
+// over a tree holding what a backup of a Linux share meets: names like our partial copies, two names
+// that differ only in case, and a file where the backup has a folder.
+TEST_F(DataSafetyKilledCopy, ARealTreeWithTroublesomeNames) {
+  if (UnixPathOf(source).empty()) GTEST_SKIP() << "two names that differ only in case need the Linux side of Wine";
+  ASSERT_TRUE(WriteTestFile(source + L"\\notes.~brlk-part", "the user's notes"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\sub\\old.txt.~BRLK-PART", "the user's old text"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\sub\\kept.txt", "kept"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\site\\Index.html", std::string(15491, 'I')));
+  ASSERT_TRUE(WriteAsLinuxProgram(UnixPathOf(source) + "/site/index.html", std::string(4978, 'i')));
+  ASSERT_TRUE(WriteTestFile(source + L"\\clash", "a file"));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\clash\\inside.txt", "in the backup's folder"));
+  WideString jobs = root / L"jobs";
+  WideString job = jobs + L"\\old.brlk";
+  ASSERT_TRUE(WriteTestFile(job, text::ToAnsi(L"[Settings]\r\nFlag=0\r\nSkipAttributes=0\r\n[Folders]\r\n" + source +
+                                             L"=" + backup + L"\r\n")));
+  std::vector<WideString> twins;
+  for (const ListedFile& file : FilesIn(source + L"\\site")) twins.push_back(file.name);
+  ASSERT_EQ(twins.size(), 2u) << "the folder does not tell the two names apart";
+
+  for (int run = 0; run < 2; ++run) {  // every run says so again
+    SCOPED_TRACE(run);
+    WideString logPath = root / L"Brimlark_ErrorLog.txt";
+    ASSERT_TRUE(!Exists(logPath) || DeleteFileW(logPath.c_str()));
+    EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate old.brlk", 60000, jobs), 1);
+    std::vector<WideString> expected = {L"Could not replace a folder with a file: " + backup + L"\\clash",
+                                        L"Names differ only in case: " + source + L"\\site\\" + twins[1]};
+    std::vector<WideString> logged = ReadLogMessages(logPath);
+    std::sort(logged.begin(), logged.end());
+    EXPECT_EQ(logged, expected);
+    EXPECT_EQ(ReadTestFile(source + L"\\notes.~brlk-part"), "the user's notes");
+    EXPECT_EQ(ReadTestFile(source + L"\\sub\\old.txt.~BRLK-PART"), "the user's old text");
+    EXPECT_EQ(ReadTestFile(backup + L"\\sub\\kept.txt"), "kept");
+    EXPECT_EQ(PartialCopyNames(backup), std::vector<WideString>{});
+    EXPECT_EQ(PartialCopyNames(backup + L"\\sub"), std::vector<WideString>{});
+    auto site = FilesIn(backup + L"\\site");
+    ASSERT_EQ(site.size(), 1u);
+    EXPECT_EQ(site[0].size, twins[0] == L"Index.html" ? 15491u : 4978u) << "the second name was written over the first";
+    EXPECT_EQ(ReadTestFile(backup + L"\\clash\\inside.txt"), "in the backup's folder");
+    // The job was upgraded and saved where it is, and nothing was left beside it.
+    IniFile upgraded(job);
+    EXPECT_STREQ(upgraded.GetString(L"Settings", L"version", L""), L"1");
+    EXPECT_EQ(WideString(upgraded.GetString(L"Folders", L"0", L"")), source + L"<|>" + backup);
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle listing(FindFirstFileW((jobs + L"\\*").c_str(), &found));
+    std::vector<WideString> besideTheJob;
+    if (listing) {
+      do {
+        if (found.cFileName[0] != L'.') besideTheJob.push_back(found.cFileName);
+      } while (FindNextFileW(listing.get(), &found));
+    }
+    EXPECT_EQ(besideTheJob, std::vector<WideString>{L"old.brlk"});
+  }
+
+  // Strict makes the backup like the source: the folder gives way to the file.
+  ASSERT_TRUE(WriteTestFile(job, SettingsFileBytes(JobText(L"1", source, backup))));
+  ASSERT_TRUE(DeleteFileW((root / L"Brimlark_ErrorLog.txt").c_str()));
+  EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate old.brlk", 60000, jobs), 1);  // the two names still differ in case
+  EXPECT_EQ(ReadTestFile(backup + L"\\clash"), "a file");
+  EXPECT_EQ(ReadLogMessages(root / L"Brimlark_ErrorLog.txt"),
+            std::vector<WideString>{L"Names differ only in case: " + source + L"\\site\\" + twins[1]});
+  EXPECT_EQ(ReadTestFile(source + L"\\notes.~brlk-part"), "the user's notes");
 }
 
 // A control character in a folder path: the system calls would see only the text before it.

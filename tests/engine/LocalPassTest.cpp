@@ -79,6 +79,11 @@ TEST_F(LocalPassTest, CommonWithoutUpdateMethodCopiesEvenAnIdenticalLookingTarge
   EXPECT_EQ(ReadTestFile(target + L"\\f"), "new!");
 }
 
+FILETIME Later(FILETIME time, int64_t seconds) {
+  uint64_t value = ((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime) + seconds * 10'000'000;
+  return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+
 TEST_F(LocalPassTest, UpdateMethodComparesTimeThenSize) {
   struct Case {
     const wchar_t* name;
@@ -89,8 +94,18 @@ TEST_F(LocalPassTest, UpdateMethodComparesTimeThenSize) {
   } cases[] = {
       {L"newer-same-size", kOld, "TTTT", kNew, false},
       {L"older-target", kNew, "TTTT", kOld, true},
-      {L"other-size-newer-target", kOld, "TTTTTT", kNew, true},
+      // A newer copy is never replaced by an older source, whatever the sizes (a document edited in the
+      // backup this morning).
+      {L"other-size-newer-target", kOld, "TTTTTT", kNew, false},
       {L"equal", kOld, "TTTT", kOld, false},
+      {L"other-size-same-time", kOld, "TTTTTT", kOld, true},
+      // FAT and exFAT keep even seconds, and FAT steps an hour with summer time.
+      {L"fat-2s-older-target", Later(kOld, 2), "TTTT", kOld, false},
+      {L"3s-older-target", Later(kOld, 3), "TTTT", kOld, true},
+      {L"summer-time-step", Later(kOld, 3600 + 2), "TTTT", kOld, false},
+      {L"summer-time-step-back", kOld, "TTTT", Later(kOld, 3600 - 2), false},
+      {L"hour-and-3s-older-target", Later(kOld, 3600 + 3), "TTTT", kOld, true},
+      {L"other-size-2s-apart", kOld, "TTTTTT", Later(kOld, 1), true},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(WriteTestFile(source + L"\\" + c.name, FileContent("SSSS", 0, c.sourceTime)));
@@ -101,6 +116,8 @@ TEST_F(LocalPassTest, UpdateMethodComparesTimeThenSize) {
     EXPECT_EQ(ReadTestFile(target + L"\\" + c.name) == "SSSS", c.copied) << text::ToUtf8(c.name);
   }
   EXPECT_EQ(state.bytesDone, state.totalBytes);  // skipped files count as done
+  EXPECT_EQ(state.newerInTarget, 2u);  // counted apart, and no failure
+  EXPECT_EQ(state.failureCount, 0u);
 }
 
 TEST_F(LocalPassTest, SyncNeverOverwritesANewerTargetWithAnOlderSource) {
@@ -152,14 +169,15 @@ TEST_F(LocalPassTest, SourceHeldOpenIsLoggedCountedAndTheRunGoesOn) {
   EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not open local file for reading: " + source + L"\\busy.txt"});
 }
 
-TEST_F(LocalPassTest, TargetFolderThatCannotBeCreatedSkipsItsSubtree) {
+TEST_F(LocalPassTest, AFileWhereATargetFolderMustGoSkipsItsSubtree) {
   ASSERT_TRUE(WriteTestFile(source + L"\\blocked\\a.txt", "a"));
   ASSERT_TRUE(WriteTestFile(source + L"\\fine.txt", "f"));
   ASSERT_TRUE(WriteTestFile(target + L"\\blocked", "a file where a folder must go"));
   Pass(kRunCommon);
   EXPECT_EQ(state.failureCount, 1u);
   EXPECT_EQ(ReadTestFile(target + L"\\fine.txt"), "f");
-  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not create destination folder: " + target + L"\\blocked"});
+  EXPECT_EQ(ReadTestFile(target + L"\\blocked"), "a file where a folder must go");
+  EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Could not replace a file with a folder: " + target + L"\\blocked"});
 }
 
 TEST_F(LocalPassTest, TargetThatCannotBeReplacedKeepsItsOldContent) {
@@ -251,9 +269,12 @@ TEST_F(LocalPassTest, EveryModeClearsPartialCopiesInTheFoldersItWalks) {
     ASSERT_TRUE(WriteTestFile(source + L"\\sub\\a.txt", "a"));
     ASSERT_TRUE(WriteTestFile(target + L"\\sub\\killed.txt.~brlk-part", "a killed run's copy"));
     ASSERT_TRUE(WriteTestFile(target + L"\\top.txt.~brlk-part", "a killed run's copy"));
+    ASSERT_TRUE(WriteTestFile(source + L"\\sub\\notes.~brlk-part", "the user's own"));
     Pass(mode.runFlags);
     EXPECT_FALSE(Exists(target + L"\\sub\\killed.txt.~brlk-part"));
     EXPECT_FALSE(Exists(target + L"\\top.txt.~brlk-part"));
+    EXPECT_EQ(ReadTestFile(source + L"\\sub\\notes.~brlk-part"), "the user's own");
+    EXPECT_FALSE(Exists(target + L"\\sub\\notes.~brlk-part"));
     EXPECT_EQ(ReadTestFile(target + L"\\sub\\a.txt"), "a");
   }
 }
@@ -320,7 +341,7 @@ TEST_F(LocalPassTest, PartialCopiesOfAKilledRunAreRemovedNotCopied) {
   EXPECT_EQ(ReadTestFile(target + L"\\doc.txt"), "doc");
   EXPECT_FALSE(Exists(target + L"\\doc.txt.~brlk-part"));
   EXPECT_FALSE(Exists(target + L"\\gone.txt.~brlk-part"));
-  EXPECT_FALSE(Exists(source + L"\\gone.txt.~brlk-part"));
+  EXPECT_EQ(ReadTestFile(source + L"\\gone.txt.~brlk-part"), "debris in the side being read");
   EXPECT_EQ(state.totalItems, 2u);  // the debris was not counted
 
   // Comparing runs list the target folder and clear debris there even when nothing is copied.
@@ -350,6 +371,56 @@ TEST_F(LocalPassTest, DeletionPassRemovesWhatTheOtherSideLacks) {
   }
   EXPECT_EQ(ReadTestFile(source + L"\\keep.txt"), "k");
   EXPECT_EQ(state.failureCount, 0u);
+}
+
+// A case-sensitive source (a Linux share) holding two names that differ only in case, for a target that
+// holds only one of them.
+TEST_F(LocalPassTest, NamesThatDifferOnlyInCaseAreNeverWrittenOverEachOther) {
+  if (UnixPathOf(source).empty()) GTEST_SKIP() << "two such names can only be made from the Linux side of Wine";
+  ASSERT_TRUE(WriteTestFile(source + L"\\Index.html", std::string(15491, 'I')));
+  ASSERT_TRUE(WriteAsLinuxProgram(UnixPathOf(source) + "/index.html", std::string(4978, 'i')));
+  std::vector<SideEntry> listed;
+  ASSERT_EQ(sourceSide.List(source, listed, Leftovers::kLeave), ListOutcome::kListed);
+  ASSERT_EQ(listed.size(), 2u) << "the folder does not tell the two names apart";
+  for (uint32_t flags : {kRunCommon, kRunCommon, kRunUpdateMethod}) {  // every run says so again
+    ASSERT_TRUE(!Exists(log.path()) || DeleteFileW(log.path().c_str()));
+    Pass(flags);
+    EXPECT_EQ(FileSize(target + L"\\" + listed[0].name), listed[0].size) << "the first in listing order is copied";
+    EXPECT_EQ(state.failureCount, 1u);
+    EXPECT_EQ(LogMessages(), std::vector<WideString>{L"Names differ only in case: " + source + L"\\" + listed[1].name});
+  }
+}
+
+// A file where the backup has a folder of that name, and a folder where it has a file.
+TEST_F(LocalPassTest, AFolderWhereAFileGoesIsReportedOnceOrReplacedByStrict) {
+  auto makeClash = [this] {
+    ASSERT_TRUE(WriteTestFile(source + L"\\clash", "file"));
+    ASSERT_TRUE(WriteTestFile(target + L"\\clash\\inner.txt", "in the folder"));
+    ASSERT_TRUE(WriteTestFile(source + L"\\dir\\x.txt", "x"));
+    ASSERT_TRUE(WriteTestFile(target + L"\\dir", "a file"));
+  };
+  makeClash();
+  for (uint32_t flags : {kRunCommon, kRunUpdateMethod}) {
+    ASSERT_TRUE(!Exists(log.path()) || DeleteFileW(log.path().c_str()));
+    Pass(flags);
+    EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Could not replace a folder with a file: " + target + L"\\clash",
+                                                      L"Could not replace a file with a folder: " + target + L"\\dir"}));
+    EXPECT_EQ(state.failureCount, 2u);
+    EXPECT_EQ(ReadTestFile(target + L"\\clash\\inner.txt"), "in the folder");
+    EXPECT_EQ(ReadTestFile(target + L"\\dir"), "a file");
+  }
+
+  // Strict's copying pass makes the backup like the source.
+  ASSERT_TRUE(DeleteFileW(log.path().c_str()));
+  state.ResetForJob();
+  (void)RunCountingPass(sourceSide, source, 0, state);
+  PassContext strictCopy = Context(kRunCommon);
+  strictCopy.clashes = ClashRule::kReplace;
+  RunTransferPass(strictCopy, state, log);
+  EXPECT_EQ(ReadTestFile(target + L"\\clash"), "file");
+  EXPECT_EQ(ReadTestFile(target + L"\\dir\\x.txt"), "x");
+  EXPECT_EQ(state.failureCount, 0u);
+  EXPECT_FALSE(Exists(log.path()));
 }
 
 TEST_F(LocalPassTest, DeletionThatFailsIsLoggedAndCounted) {

@@ -101,12 +101,22 @@ class SideContract : public ::testing::Test {
 using Places = ::testing::Types<LocalPlace, FtpPlace>;
 TYPED_TEST_SUITE(SideContract, Places);
 
-TYPED_TEST(SideContract, ListsEntriesWithSizesAndClearsPartialCopies) {
+TYPED_TEST(SideContract, ListsEntriesWithSizesAndClearsPartialCopiesOnlyWhereItWrites) {
   ASSERT_TRUE(WriteTestFile(this->Local(L"a.txt"), "abc"));
   ASSERT_TRUE(MakeTestFolder(this->Local(L"sub")));
   ASSERT_TRUE(WriteTestFile(this->Local(L"killed.txt.~brlk-part"), "debris of a killed copy"));
+  ASSERT_TRUE(WriteTestFile(this->Local(L"notes.~BRLK-PART"), "a name like ours"));
+  ASSERT_TRUE(WriteTestFile(this->Local(L"plan.~brlk-old"), "a name like ours"));
   std::vector<SideEntry> entries;
-  ASSERT_EQ(this->place.side().List(this->place.root(), entries), ListOutcome::kListed);
+  // Read only: such names are never listed, and never deleted.
+  ASSERT_EQ(this->place.side().List(this->place.root(), entries, Leftovers::kLeave), ListOutcome::kListed);
+  EXPECT_EQ(Names(entries), (std::vector<WideString>{L"a.txt", L"sub\\"}));
+  EXPECT_TRUE(Exists(this->Local(L"killed.txt.~brlk-part")));
+  EXPECT_TRUE(Exists(this->Local(L"notes.~BRLK-PART")));
+  EXPECT_TRUE(Exists(this->Local(L"plan.~brlk-old")));
+  ASSERT_TRUE(DeleteFileW(this->Local(L"plan.~brlk-old").c_str()));  // on a server it would be put back
+
+  ASSERT_EQ(this->place.side().List(this->place.root(), entries, Leftovers::kClear), ListOutcome::kListed);
   EXPECT_EQ(Names(entries), (std::vector<WideString>{L"a.txt", L"sub\\"}));
   auto file = std::find_if(entries.begin(), entries.end(), [](const SideEntry& e) { return e.name == L"a.txt"; });
   ASSERT_NE(file, entries.end());
@@ -117,7 +127,7 @@ TYPED_TEST(SideContract, ListsEntriesWithSizesAndClearsPartialCopies) {
 TYPED_TEST(SideContract, AMissingFolderIsNeverAnEmptyListing) {
   Side& side = this->place.side();
   std::vector<SideEntry> entries;
-  EXPECT_NE(side.List(this->At(L"missing"), entries), ListOutcome::kListed);
+  EXPECT_NE(side.List(this->At(L"missing"), entries, Leftovers::kLeave), ListOutcome::kListed);
   EXPECT_FALSE(side.FolderExists(this->At(L"missing")));
   // A folder below a missing one is made with its parent.
   WideString deeper = side.Join(this->At(L"new"), L"deeper");
@@ -142,7 +152,7 @@ TYPED_TEST(SideContract, AFinishedWriteReplacesTheOldCopyOnlyWhenComplete) {
   EXPECT_FALSE(Exists(this->Local(L"doc.txt.~brlk-part")));
   // The copy carries the source's time, so that the next comparison finds nothing to do.
   std::vector<SideEntry> entries;
-  ASSERT_EQ(side.List(this->place.root(), entries), ListOutcome::kListed);
+  ASSERT_EQ(side.List(this->place.root(), entries, Leftovers::kLeave), ListOutcome::kListed);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(FileTimeValue(entries[0].lastWrite) / entries[0].timePrecision, FileTimeValue(kOld) / entries[0].timePrecision);
 }
@@ -254,17 +264,21 @@ TYPED_TEST(PassContract, TheDeletionPassRemovesWhatTheOtherSideLacksAndNothingEl
   EXPECT_TRUE(Exists(this->InSource(L"keep.txt")));
 }
 
-TYPED_TEST(PassContract, DebrisOfAKilledRunIsRemovedOnBothSidesAndNeverCopied) {
+TYPED_TEST(PassContract, DebrisOfAKilledRunIsRemovedFromTheTargetAndNeverCopiedOrDeletedInTheSource) {
   ASSERT_TRUE(WriteTestFile(this->InSource(L"doc.txt"), "doc"));
-  ASSERT_TRUE(WriteTestFile(this->InSource(L"gone.txt.~brlk-part"), "debris in the side being read"));
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"gone.txt.~brlk-part"), "in the side being read"));
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"sub\\old.txt.~BRLK-PART"), "in the side being read"));
   ASSERT_TRUE(WriteTestFile(this->InTarget(L"doc.txt"), "old doc"));
   ASSERT_TRUE(WriteTestFile(this->InTarget(L"doc.txt.~brlk-part"), "debris of a killed copy"));
   this->Pass(kRunCommon);
   EXPECT_EQ(ReadTestFile(this->InTarget(L"doc.txt")), "doc");
   EXPECT_FALSE(Exists(this->InTarget(L"doc.txt.~brlk-part")));
   EXPECT_FALSE(Exists(this->InTarget(L"gone.txt.~brlk-part")));
-  EXPECT_FALSE(Exists(this->InSource(L"gone.txt.~brlk-part")));
-  EXPECT_EQ(this->progress.totalItems, 2u);  // the debris was not counted
+  EXPECT_FALSE(Exists(this->InTarget(L"sub\\old.txt.~BRLK-PART")));
+  EXPECT_EQ(ReadTestFile(this->InSource(L"gone.txt.~brlk-part")), "in the side being read");
+  EXPECT_EQ(ReadTestFile(this->InSource(L"sub\\old.txt.~BRLK-PART")), "in the side being read");
+  EXPECT_EQ(this->progress.totalItems, 3u);  // the debris was not counted
+  EXPECT_EQ(this->progress.failureCount, 0u);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <algorithm>
 #include <map>
 #include <thread>
@@ -58,6 +60,23 @@ TEST_F(FtpClientTest, LogsInAndLearnsTheFeatures) {
   options.password = L"not it";
   EXPECT_FALSE(wrong.Connect(options));
   EXPECT_EQ(wrong.lastReply().code, 530);
+}
+
+// A hostile server could send a listing without end until the process runs out of memory.
+TEST_F(FtpClientTest, AListingOfMoreThan64MebibytesIsRefused) {
+  ASSERT_NE(server.droppingPort, 0) << "the test server has no misbehaving port";
+  ASSERT_TRUE(MakeTestFolder(local + L"\\endless-listing"));
+  FtpClient client;
+  FtpConnectOptions options = Options();
+  options.port = server.droppingPort;
+  ASSERT_TRUE(client.Connect(options));
+  std::vector<FtpFindRecord> entries;
+  EXPECT_FALSE(client.List(folder + L"/endless-listing", entries));
+  EXPECT_TRUE(client.listingTooLarge());
+  EXPECT_TRUE(entries.empty());
+  // The session goes on.
+  EXPECT_EQ(Names(client, folder), std::vector<WideString>{L"endless-listing/"});
+  EXPECT_FALSE(client.listingTooLarge());
 }
 
 TEST_F(FtpClientTest, ListsNamesExactly) {
@@ -216,6 +235,39 @@ TEST(FtpClientFailure, NoServerFailsAtOnceAndAbortUnblocksAWait) {
   started = GetTickCount64();
   EXPECT_FALSE(refused.Connect(FtpConnectOptions{L"127.0.0.1", port, L"u", L"p", true, 5000}));
   EXPECT_LT(GetTickCount64() - started, 6000u);
+}
+
+// The cancel of a run breaks off a worker's call from another thread. The handle must stay open until its
+// owner closes it: a handle value closed under a blocked call could be taken by the next connection.
+TEST(FtpClientFailure, AbortEndsABlockedReceiveAndLeavesClosingToTheOwner) {
+  ASSERT_TRUE(StartWinsock());
+  uint16_t port = 0;
+  Socket silent = ListenOnLoopback(port);
+  ASSERT_TRUE(silent.IsOpen());
+  Socket connection;
+  ASSERT_TRUE(connection.Connect("127.0.0.1", port, 60000));
+  SOCKET handle = connection.handle();
+  std::atomic<int> got{1};
+  std::thread reader([&] {
+    char byte = 0;
+    got = connection.Receive(&byte, 1);
+  });
+  Sleep(200);  // the reader is blocked by then; the assertions do not depend on it
+  ULONGLONG started = GetTickCount64();
+  connection.Abort();
+  reader.join();
+  EXPECT_LT(GetTickCount64() - started, 5000u);
+  EXPECT_EQ(got, -1);
+  EXPECT_FALSE(connection.IsOpen());
+  EXPECT_EQ(connection.handle(), handle);
+  int type = 0;
+  int length = sizeof(type);
+  EXPECT_EQ(getsockopt(handle, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &length), 0)
+      << "the handle was closed by the other thread";
+  char byte = 0;
+  EXPECT_EQ(connection.Receive(&byte, 1), -1);  // later calls fail at once
+  connection.Close();
+  EXPECT_FALSE(connection.IsOpen());
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import BufferedIteratorProducer, DTPHandler, FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -159,7 +159,8 @@ def main():
     class DroppingHandler(FTPHandler):
         """Drops the whole session (control connection and all) when a transfer of a file whose name holds
         "drop-connection" begins, as a server that restarts or a broken link would; and refuses every second
-        listing of each folder whose path holds "flaky-listing" with a transient 425."""
+        listing of each folder whose path holds "flaky-listing" with a transient 425; and lists a folder
+        whose path holds "endless-listing" without end."""
 
         def flaky(self, path):
             if "flaky-listing" not in path:
@@ -170,13 +171,27 @@ def main():
             self.respond("425 Can't open data connection.")
             return True
 
+        def endless(self, path, cmd):
+            """A folder whose path holds "endless-listing" is listed without end, as a hostile server would."""
+            if "endless-listing" not in path:
+                return False
+
+            def lines():
+                line = b"type=file;size=1;modify=20240101000000; padding to make a long line of a listing.txt\r\n"
+                chunk = line * 1000
+                while True:
+                    yield chunk
+
+            self.push_dtp_data(BufferedIteratorProducer(lines()), isproducer=True, cmd=cmd)
+            return True
+
         def ftp_MLSD(self, path):
-            if self.flaky(path):
+            if self.flaky(path) or self.endless(path, "MLSD"):
                 return None
             return super().ftp_MLSD(path)
 
         def ftp_LIST(self, path):
-            if self.flaky(path):
+            if self.flaky(path) or self.endless(path, "LIST"):
                 return None
             return super().ftp_LIST(path)
 

@@ -101,16 +101,43 @@ TEST_F(RunControllerTest, JobsThatCannotBeSetUpAreLoggedAndSkipped) {
   AddPair(source, root / L"blocker\\backup");
   AddPair(L"ftp://server/dir", destination);
   jobs[2].sourceLocation = L"FTP:00112233445566778899AABBCCDDEEFF";
+  // A port above 65535 would wrap round to another one (70000 to 4464).
+  auto wrapping = MakeStoredForm(FtpLocation{L"127.0.0.1", L"/dir", L"u", L"p", L"70000", L"2"});
+  ASSERT_TRUE(wrapping);
+  AddPair(L"ftp://127.0.0.1/dir", destination);
+  jobs[3].sourceLocation = *wrapping;
   AddPair(source, destination);
   RunSummary summary = Run(BackupMode::kCommon);
-  EXPECT_EQ(summary.jobsSkipped, 3u);
+  EXPECT_EQ(summary.jobsSkipped, 4u);
   EXPECT_EQ(summary.jobsRun, 1u);
-  EXPECT_EQ(summary.failures, 3u);  // a job that cannot be set up counts as one failure
+  EXPECT_EQ(summary.failures, 0u);  // pairs are counted as pairs, not as files that could not be copied
   EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
   EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Source directory not found: " + root / L"missing",
                                                      L"Could not create destination folder: " + root / L"blocker\\backup",
-                                                     L"Could not get FTP info for ftp://server/dir"}));
+                                                     L"Could not get FTP info for ftp://server/dir",
+                                                     L"Not a valid FTP location: ftp://127.0.0.1/dir"}));
   EXPECT_EQ(ReadTestFile(destination + L"\\a.txt"), "a");
+}
+
+TEST_F(RunControllerTest, APassWhoseThreadCannotBeStartedIsLoggedAndItsPairNotReportedDone) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", "a"));
+  AddPair(source, destination);
+  RunController controller(state, log, view, power, 6.1);
+  int starts = 0;
+  // The counting pass starts; the copying pass cannot.
+  controller.SetWorkerStarter([&starts](LPTHREAD_START_ROUTINE entry, void* parameter) -> HANDLE {
+    if (starts++ == 0) return CreateThread(nullptr, 0, entry, parameter, 0, nullptr);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  });
+  controller.Prepare(BackupOptions{BackupMode::kCommon, false, 0});
+  RunSummary summary = controller.Run(jobs);
+  EXPECT_EQ(summary.jobsRun, 0u);
+  EXPECT_EQ(summary.jobsSkipped, 1u);
+  EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
+  EXPECT_EQ(LogMessages(),
+            std::vector<WideString>{L"Could not start the backup of " + source + L" and " + destination + L" (error 8)"});
+  EXPECT_FALSE(Exists(destination + L"\\a.txt"));
 }
 
 TEST_F(RunControllerTest, RestoreWithoutBackupFolderIsLogged) {
@@ -245,7 +272,7 @@ TEST_F(RunControllerTest, PairsThatAreNoUsableFullPathsAreRefused) {
   RunSummary summary = Run(BackupMode::kStrict);
   SetCurrentDirectoryW(previous);
   EXPECT_EQ(summary.jobsSkipped, 6u);
-  EXPECT_EQ(summary.failures, 6u);
+  EXPECT_EQ(summary.failures, 0u);  // counted as pairs
   EXPECT_EQ(ExitCodeOf(summary), kExitFailures);
   EXPECT_EQ(LogMessages(), (std::vector<WideString>{L"Not a full path: relative\\source", L"Not a full path: backup",
                                                      L"Not a full path: D:backup",

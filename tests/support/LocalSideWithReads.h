@@ -14,7 +14,9 @@ class LocalSideWithReads final : public Side {
 
   bool IsRemote() const override { return false; }
   WideString Join(const WideString& folder, const WideString& name) const override { return inner_.Join(folder, name); }
-  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries) override { return inner_.List(folder, entries); }
+  ListOutcome List(const WideString& folder, std::vector<SideEntry>& entries, Leftovers leftovers) override {
+    return inner_.List(folder, entries, leftovers);
+  }
   Probe Look(const WideString& path) override { return inner_.Look(path); }
   bool FolderExists(const WideString& folder) override { return inner_.FolderExists(folder); }
   bool StillStands(const WideString& folder) override { return inner_.StillStands(folder); }

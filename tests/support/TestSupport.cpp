@@ -154,6 +154,29 @@ bool ResizeAsLinuxProgram(const std::string& unixPath, uint64_t length) {
 #endif
 }
 
+bool WriteAsLinuxProgram(const std::string& unixPath, std::string_view bytes) {
+#if defined(__x86_64__)
+  if (!IsWine() || unixPath.empty()) return false;
+  using Word = long long;  // a Linux register, which Windows' long is not
+  auto call = [](Word number, Word a, Word b, Word c) {
+    Word result = 0;
+    asm volatile("syscall" : "=a"(result) : "a"(number), "D"(a), "S"(b), "d"(c) : "rcx", "r11", "memory");
+    return result;
+  };
+  constexpr Word kOpen = 2, kWrite = 1, kClose = 3;
+  constexpr Word kWriteCreateTruncate = 01 | 0100 | 01000;
+  Word descriptor = call(kOpen, reinterpret_cast<Word>(unixPath.c_str()), kWriteCreateTruncate, 0644);
+  if (descriptor < 0) return false;
+  Word written = call(kWrite, descriptor, reinterpret_cast<Word>(bytes.data()), static_cast<Word>(bytes.size()));
+  call(kClose, descriptor, 0, 0);
+  return written == static_cast<Word>(bytes.size());
+#else
+  (void)unixPath;
+  (void)bytes;
+  return false;
+#endif
+}
+
 std::string Utf16FileBytes(WideView text) {
   std::string bytes = "\xFF\xFE";
   bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
@@ -200,25 +223,11 @@ WideString ExecutableFolder() {
   return WideString(text::FolderPart(WideView(buffer, length)));
 }
 
-int RunProgram(WideView program, WideView arguments, DWORD timeoutMs) {
-  WideString commandLine = text::Concat(L"\"", program, L"\" ", arguments);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  WideString programText(program);
-  if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return -1;
-  }
-  UniqueKernelHandle processHandle(process.hProcess);
-  UniqueKernelHandle threadHandle(process.hThread);
-  if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 255);
-    return -1;
-  }
-  DWORD exitCode = 0;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  return static_cast<int>(exitCode);
+int RunProgram(WideView program, WideView arguments, DWORD timeoutMs, WideView workingFolder) {
+  RunningProgram running;
+  if (!running.Start(program, arguments, workingFolder)) return -1;
+  if (!running.WaitForEnd(timeoutMs)) return -1;  // ended by force as the holder goes
+  return static_cast<int>(running.ExitCode());
 }
 
 }  // namespace testing_support

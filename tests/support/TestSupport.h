@@ -80,14 +80,16 @@ inline constexpr UINT kKilledExitCode = 0xDEAD;
 // A child process (the real executable, say), ended by force if the test leaves before it ends.
 class RunningProgram {
  public:
-  bool Start(WideView program, WideView arguments) {
+  // workingFolder: the child's current folder; empty: this process's.
+  bool Start(WideView program, WideView arguments, WideView workingFolder = {}) {
     WideString commandLine = text::Concat(L"\"", program, L"\" ", arguments);
     WideString programText(program);
+    WideString folder(workingFolder);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
       return false;
     }
     process_.reset(process.hProcess);
@@ -141,6 +143,11 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
 // elsewhere or when it fails.
 bool ResizeAsLinuxProgram(const std::string& unixPath, uint64_t length);
 
+// Under 64-bit Wine: creates (or replaces) a file with these bytes straight through the Linux kernel, as a
+// Linux program would: in a Linux folder, a name that differs only in case from an existing one makes a
+// second file, which Windows calls would take for the first. False elsewhere or when it fails.
+bool WriteAsLinuxProgram(const std::string& unixPath, std::string_view bytes);
+
 // The bytes of a file the INI store writes: UTF-16LE with its byte-order mark.
 [[nodiscard]] std::string Utf16FileBytes(WideView text);
 // The messages of an error log file, in file order (the values of its key lines).
@@ -153,7 +160,8 @@ bool ResizeAsLinuxProgram(const std::string& unixPath, uint64_t length);
 // The folder that holds the running test executable (and Brimlark.exe beside it).
 [[nodiscard]] WideString ExecutableFolder();
 
-// Runs a program with arguments, waits up to timeoutMs and returns its exit code (or -1).
-[[nodiscard]] int RunProgram(WideView program, WideView arguments, DWORD timeoutMs = 60000);
+// Runs a program with arguments (in workingFolder, when given), waits up to timeoutMs and returns its exit
+// code (or -1).
+[[nodiscard]] int RunProgram(WideView program, WideView arguments, DWORD timeoutMs = 60000, WideView workingFolder = {});
 
 }  // namespace testing_support
