@@ -180,6 +180,10 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
     if (progress_.ShouldStop()) return false;
     if (oneEntryForTwoNames && !entry.IsLink() && !namesSeen.insert(text::ToLower(entry.name)).second) {
       Fail(messages::kNamesDifferOnlyInCase, source_.Join(source, entry.name));
+      if (!entry.IsDirectory()) {
+        progress_.itemsDone.fetch_add(1, std::memory_order_relaxed);
+        progress_.AddBytes(entry.size);
+      }
       continue;
     }
     if (!Entry(source, target, entry, other, laterFolders)) return false;
@@ -293,7 +297,10 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
   if (rules_.compare && counterpart.exists && !counterpart.entry->IsDirectory()) {
     Comparison comparison = Compare(entry, *counterpart.entry);
     if (comparison != Comparison::kCopy) {
-      if (comparison == Comparison::kTargetNewer) progress_.newerInTarget.fetch_add(1, std::memory_order_relaxed);
+      // In Sync the other pass carries it back; otherwise it stays newer in the target, and the run says so.
+      if (comparison == Comparison::kTargetNewer && !rules_.syncing) {
+        progress_.newerInTarget.fetch_add(1, std::memory_order_relaxed);
+      }
       progress_.AddBytes(entry.size);
       return true;
     }

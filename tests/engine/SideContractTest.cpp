@@ -281,4 +281,24 @@ TYPED_TEST(PassContract, DebrisOfAKilledRunIsRemovedFromTheTargetAndNeverCopiedO
   EXPECT_EQ(this->progress.failureCount, 0u);
 }
 
+// Two names that differ only in case, made from the Linux side: a Windows folder holds one of them, a server
+// that tells them apart holds both.
+TYPED_TEST(PassContract, NamesThatDifferOnlyInCaseAreBothCopiedOnlyWhereBothFit) {
+  std::string sourceFolder = UnixPathOf(this->source.local());
+  if (sourceFolder.empty()) GTEST_SKIP() << "two such names can only be made from the Linux side of Wine";
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"Index.html"), FileContent("the long version", 0, kOld)));
+  ASSERT_TRUE(WriteAsLinuxProgram(sourceFolder + "/index.html", "short"));
+  bool folds = this->target.side().FoldsCase();
+  for (uint32_t flags : {kRunCommon, kRunUpdateMethod}) {
+    this->Pass(flags);
+    EXPECT_EQ(this->progress.failureCount, folds ? 1u : 0u);
+  }
+  std::vector<SideEntry> copied;
+  ASSERT_EQ(this->target.side().List(this->target.root(), copied, Leftovers::kLeave), ListOutcome::kListed);
+  EXPECT_EQ(copied.size(), folds ? 1u : 2u);
+  for (const SideEntry& entry : copied) {
+    EXPECT_EQ(entry.size, entry.name == L"Index.html" ? 16u : 5u) << text::ToUtf8(entry.name);
+  }
+}
+
 }  // namespace
