@@ -101,8 +101,9 @@ class TransferWalk {
   bool Folder(const WideString& source, const WideString& target, DWORD attributes);
 
  private:
-  bool Entry(const WideString& source, const WideString& target, const SideEntry& entry, const OtherFolder& other,
-             std::vector<const SideEntry*>& laterFolders);
+  // lowerName: the entry's name in lower case, as the other side's entries are looked up.
+  bool Entry(const WideString& source, const WideString& target, const SideEntry& entry, const WideString& lowerName,
+             const OtherFolder& other, std::vector<const SideEntry*>& laterFolders);
   // A target entry of the other kind (a folder where the file goes, or a file where the folder goes): true
   // when the source entry may go on as if the target had none.
   [[nodiscard]] bool ResolveClash(const SideEntry& entry, const Counterpart& counterpart, const WideString& targetPath);
@@ -111,7 +112,7 @@ class TransferWalk {
   [[nodiscard]] bool DeletionMayGoOn(const WideString& target, bool sourceComplete, const OtherFolder& other,
                                      bool& stop);
   [[nodiscard]] Counterpart CounterpartOf(const OtherFolder& other, const SideEntry& entry,
-                                          const WideString& targetPath);
+                                          const WideString& lowerName, const WideString& targetPath);
   void DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
                        const WideString& target, const WideString& targetPath, const OtherFolder& other);
   bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry);
@@ -173,12 +174,17 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
 
   // Two source names that differ only in case would be written to one target entry, the second over the
   // first: only the first is taken, every run says so for the others.
-  std::unordered_set<WideString> namesSeen;
+  std::vector<WideString> lowerNames;
+  lowerNames.reserve(entries.size());
+  for (const SideEntry& entry : entries) lowerNames.push_back(text::ToLower(entry.name));
+  std::unordered_set<WideView> namesSeen;
   bool oneEntryForTwoNames = !rules_.deletionPass && target_.FoldsCase();
+  if (oneEntryForTwoNames) namesSeen.reserve(entries.size());
   std::vector<const SideEntry*> laterFolders;
-  for (const SideEntry& entry : entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SideEntry& entry = entries[i];
     if (progress_.ShouldStop()) return false;
-    if (oneEntryForTwoNames && !entry.IsLink() && !namesSeen.insert(text::ToLower(entry.name)).second) {
+    if (oneEntryForTwoNames && !entry.IsLink() && !namesSeen.insert(lowerNames[i]).second) {
       Fail(messages::kNamesDifferOnlyInCase, source_.Join(source, entry.name));
       if (!entry.IsDirectory()) {
         progress_.itemsDone.fetch_add(1, std::memory_order_relaxed);
@@ -186,7 +192,7 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
       }
       continue;
     }
-    if (!Entry(source, target, entry, other, laterFolders)) return false;
+    if (!Entry(source, target, entry, lowerNames[i], other, laterFolders)) return false;
   }
   for (const SideEntry* folder : laterFolders) {
     if (progress_.ShouldStop()) return false;
@@ -236,7 +242,8 @@ bool TransferWalk::DeletionMayGoOn(const WideString& target, bool sourceComplete
 }
 
 bool TransferWalk::Entry(const WideString& source, const WideString& target, const SideEntry& entry,
-                         const OtherFolder& other, std::vector<const SideEntry*>& laterFolders) {
+                         const WideString& lowerName, const OtherFolder& other,
+                         std::vector<const SideEntry*>& laterFolders) {
   if (entry.IsLink()) return true;  // links are neither copied nor entered
   WideString sourcePath = source_.Join(source, entry.name);
   WideString targetPath = target_.Join(target, entry.name);
@@ -247,7 +254,7 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
     return true;
   }
 
-  Counterpart counterpart = CounterpartOf(other, entry, targetPath);
+  Counterpart counterpart = CounterpartOf(other, entry, lowerName, targetPath);
   if (rules_.deletionPass && !counterpart.exists) {
     DeleteUnmatched(counterpart, sourcePath, entry.IsDirectory(), target, targetPath, other);
     return true;
@@ -326,10 +333,11 @@ bool TransferWalk::ResolveClash(const SideEntry& entry, const Counterpart& count
   return false;
 }
 
-Counterpart TransferWalk::CounterpartOf(const OtherFolder& other, const SideEntry& entry, const WideString& targetPath) {
+Counterpart TransferWalk::CounterpartOf(const OtherFolder& other, const SideEntry& entry, const WideString& lowerName,
+                                       const WideString& targetPath) {
   Counterpart counterpart;
   if (other.Listed()) {
-    auto found = other.entries.find(text::ToLower(entry.name));
+    auto found = other.entries.find(lowerName);
     counterpart.exists = found != other.entries.end();
     counterpart.definitelyMissing = !counterpart.exists;
     if (!counterpart.exists) return counterpart;

@@ -225,12 +225,14 @@ int IniFile::DeleteKey(WideView section, WideView key) {
   return 1;
 }
 
+void IniFile::EraseSection(size_t headerIndex) {
+  lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(headerIndex),
+               lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(headerIndex)));
+}
+
 void IniFile::ReplaceSection(WideView section, std::vector<WideString> keyLines) {
   changes_.push_back({Change::Kind::kReplaceSection, WideString(section), {}, {}, {}, keyLines});
-  while (auto header = FindHeader(section)) {
-    lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*header),
-                 lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(*header)));
-  }
+  while (auto header = FindHeader(section)) EraseSection(*header);
   lines_.reserve(lines_.size() + keyLines.size() + 1);
   lines_.push_back(text::Concat(L"[", section, L"]"));
   for (WideString& line : keyLines) lines_.push_back(std::move(line));
@@ -239,8 +241,7 @@ void IniFile::ReplaceSection(WideView section, std::vector<WideString> keyLines)
 int IniFile::DeleteSection(WideView section) {
   auto header = FindHeader(section);
   if (!header) return 2;
-  lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*header),
-               lines_.begin() + static_cast<ptrdiff_t>(BodyEnd(*header)));
+  EraseSection(*header);
   changes_.push_back({Change::Kind::kDeleteSection, WideString(section), {}, {}, {}, {}});
   return 1;
 }

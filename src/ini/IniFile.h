@@ -78,6 +78,7 @@ class IniFile {
   [[nodiscard]] size_t BodyEnd(size_t headerIndex) const;
   [[nodiscard]] std::optional<size_t> FindKeyLine(std::optional<size_t> headerIndex, WideView trimmedKey) const;
   [[nodiscard]] WideString SectionOfLine(size_t index) const;
+  void EraseSection(size_t headerIndex);
   void AutoSaveNow();
   [[nodiscard]] bool WriteFile(const std::vector<WideString>& lines, bool& wroteText);
   [[nodiscard]] bool MergeIntoFile();
