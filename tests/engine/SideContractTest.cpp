@@ -201,14 +201,16 @@ class PassContract : public ::testing::Test {
   }
 
   // One pass from source to target, or the other way round, counted first as a run does.
-  void Pass(uint32_t runFlags, bool reversed = false) {
+  void Pass(uint32_t runFlags, bool reversed = false, ClashRule clashes = ClashRule::kReport) {
     Side& from = reversed ? target.side() : source.side();
     Side& to = reversed ? source.side() : target.side();
     const WideString& fromRoot = reversed ? target.root() : source.root();
     const WideString& toRoot = reversed ? source.root() : target.root();
     progress.ResetForJob();
     (void)RunCountingPass(from, fromRoot, 0, progress);
-    RunTransferPass(PassContext{from, to, fromRoot, toRoot, runFlags, 0, buffer.get()}, progress, log);
+    PassContext context{from, to, fromRoot, toRoot, runFlags, 0, buffer.get()};
+    context.clashes = clashes;
+    RunTransferPass(context, progress, log);
   }
   WideString InSource(WideView name) { return text::Concat(source.local(), L"\\", name); }
   WideString InTarget(WideView name) { return text::Concat(target.local(), L"\\", name); }
@@ -299,6 +301,20 @@ TYPED_TEST(PassContract, NamesThatDifferOnlyInCaseAreBothCopiedOnlyWhereBothFit)
   for (const SideEntry& entry : copied) {
     EXPECT_EQ(entry.size, entry.name == L"Index.html" ? 16u : 5u) << text::ToUtf8(entry.name);
   }
+}
+
+// A folder where the file goes: reported, with nothing renamed aside on a server; Strict replaces it.
+TYPED_TEST(PassContract, AFolderWhereAFileGoesIsLeftAsItIsUnlessStrictReplacesIt) {
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"clash"), "a file"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"clash\\inner.txt"), "in the folder"));
+  this->Pass(kRunUpdateMethod);
+  EXPECT_EQ(this->progress.failureCount, 1u);
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"clash\\inner.txt")), "in the folder");
+  EXPECT_FALSE(Exists(this->InTarget(L"clash.~brlk-old")));
+  EXPECT_FALSE(Exists(this->InTarget(L"clash.~brlk-part")));
+  this->Pass(kRunCommon, false, ClashRule::kReplace);
+  EXPECT_EQ(this->progress.failureCount, 0u);
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"clash")), "a file");
 }
 
 }  // namespace
