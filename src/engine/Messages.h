@@ -44,6 +44,9 @@ inline constexpr WideView kNotAValidPath = L"Not a valid path: ";
 inline constexpr WideView kNotAValidFtpLocation = L"Not a valid FTP location: ";
 inline constexpr WideView kSourceAndDestinationOverlap = L"Source and destination overlap: ";
 inline constexpr WideView kOverlapJoin = L" and ";
+// Then "N of M files", kWouldBeDeletedIn and the destination.
+inline constexpr WideView kDeletionsHeldBack = L"Deletions held back: ";
+inline constexpr WideView kWouldBeDeletedIn = L" would be deleted in ";
 // The pair's source and destination follow, joined by kOverlapJoin, and the system's error in parentheses.
 inline constexpr WideView kCouldNotStartWorker = L"Could not start the backup of ";
 

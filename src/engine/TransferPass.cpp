@@ -51,6 +51,18 @@ struct Direction {
   }
 };
 
+// The files in a folder and all its subfolders, links left out; what cannot be listed counts as none.
+uint64_t FilesBelow(Side& side, const WideString& folder) {
+  std::vector<SideEntry> entries;
+  if (side.List(folder, entries, Leftovers::kLeave) != ListOutcome::kListed) return 0;
+  uint64_t files = 0;
+  for (const SideEntry& entry : entries) {
+    if (entry.IsLink()) continue;
+    files += entry.IsDirectory() ? FilesBelow(side, side.Join(folder, entry.name)) : 1;
+  }
+  return files;
+}
+
 // The attributes a new target folder takes from its source folder.
 DWORD FolderAttributes(const SideEntry& folder) {
   DWORD attributes = folder.attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
@@ -86,6 +98,8 @@ class TransferWalk {
         direction_(Direction::Of(context.source, context.target)),
         skipAttributes_(context.skipAttributes),
         clashes_(context.clashes),
+        plan_(rules_.deletionPass ? context.plan : nullptr),
+        otherRoot_(context.targetRoot),
         buffer_(context.copyBuffer),
         progress_(progress),
         log_(log) {}
@@ -120,11 +134,14 @@ class TransferWalk {
 
   // A failure on a side: a server's refusal is said after the path, so that a refused TLS or a full disk
   // is not taken for a missing folder.
+  // A plan says nothing: the pass that follows it says it all.
   void Fail(WideView prefix, WideView path, const Side& side) {
+    if (plan_) return;
     log_.Log(prefix, path, side.LastReply());
     progress_.AddFailure();
   }
   void Fail(WideView prefix, WideView path) {
+    if (plan_) return;
     log_.Log(prefix, path);
     progress_.AddFailure();
   }
@@ -139,6 +156,8 @@ class TransferWalk {
   const Direction direction_;
   const uint32_t skipAttributes_;
   const ClashRule clashes_;
+  DeletionPlan* const plan_;
+  const WideString otherRoot_;
   unsigned char* const buffer_;
   RunProgress& progress_;
   ErrorLog& log_;
@@ -157,7 +176,7 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
   // The deletion pass walks the side it deletes in; a copying pass writes to the other one. Leftovers of a
   // killed run are cleared only where the pass writes.
   std::vector<SideEntry> entries;
-  if (source_.List(source, entries, rules_.deletionPass ? Leftovers::kClear : Leftovers::kLeave) !=
+  if (source_.List(source, entries, rules_.deletionPass && !plan_ ? Leftovers::kClear : Leftovers::kLeave) !=
       ListOutcome::kListed) {
     // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
     if (!progress_.CancelRequested()) Fail(direction_.cannotReadFolder, source, source_);
@@ -167,6 +186,9 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
   // The other side is listed in every pass: comparisons and the deletion pass read their answers from
   // it, and the listing clears what a killed run left there.
   OtherFolder other = ListOther(target);
+  if (plan_ && target == otherRoot_) {
+    plan_->sourceRootEmpty = other.outcome == ListOutcome::kListed && !other.incomplete && other.entries.empty();
+  }
   if (rules_.deletionPass) {
     bool stop = false;
     if (!DeletionMayGoOn(target, sourceComplete, other, stop)) return !stop && !progress_.ShouldStop();
@@ -255,6 +277,10 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
   }
 
   Counterpart counterpart = CounterpartOf(other, entry, lowerName, targetPath);
+  if (plan_) {
+    plan_->destinationHoldsAny = true;
+    if (!entry.IsDirectory()) ++plan_->destinationFiles;
+  }
   if (rules_.deletionPass && !counterpart.exists) {
     DeleteUnmatched(counterpart, sourcePath, entry.IsDirectory(), target, targetPath, other);
     return true;
@@ -362,6 +388,12 @@ void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideStr
                                    const WideString& target, const WideString& targetPath, const OtherFolder& other) {
   // "Not found" counts only while the folder on the other side is still there to ask.
   if (counterpart.definitelyMissing && target_.StillStands(target)) {
+    if (plan_) {
+      uint64_t files = isFolder ? FilesBelow(source_, sourcePath) : 1;
+      plan_->files += files;
+      if (isFolder) plan_->destinationFiles += files;
+      return;
+    }
     if (!source_.Delete(sourcePath, isFolder)) Fail(messages::kCouldNotDelete, sourcePath, source_);
     return;
   }
@@ -384,6 +416,7 @@ bool TransferWalk::CopyFile(const WideString& sourcePath, const WideString& targ
 
 bool TransferWalk::ListingIsComplete(const Side& side, const WideString& folder) {
   if (side.NotUnderstood().empty()) return true;
+  if (plan_) return false;
   log_.Log(messages::kCouldNotReadRemoteListing, folder, text::Concat(L" (", side.NotUnderstood(), L")"));
   progress_.AddFailure();
   return false;

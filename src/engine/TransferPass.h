@@ -18,6 +18,14 @@ enum class ClashRule {
   kIgnore,   // the second pass of Sync: the first one has reported it already
 };
 
+// What a deletion pass would delete, found by the same walk with nothing deleted (and nothing logged).
+struct DeletionPlan {
+  uint64_t files = 0;             // files that would go, those inside folders that would go included
+  uint64_t destinationFiles = 0;  // files of the side it walks
+  bool destinationHoldsAny = false;
+  bool sourceRootEmpty = false;   // the other side's root listed whole, and with no entry at all
+};
+
 // What one pass works with; only the worker running the pass touches it.
 struct PassContext {
   Side& source;
@@ -33,6 +41,8 @@ struct PassContext {
   SideMaker makeSource = {};
   SideMaker makeTarget = {};
   ClashRule clashes = ClashRule::kReport;
+  // With the deletion pass: only find what it would delete.
+  DeletionPlan* plan = nullptr;
 };
 
 // Sets itemsDone and bytesDone to 1 first; reports through the progress counters and the error log only.

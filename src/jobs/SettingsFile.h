@@ -17,6 +17,11 @@ uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& o
 [[nodiscard]] std::optional<size_t> SaveJob(IniFile& jobIni, WideView path, const JobList& jobs,
                                             const BackupOptions& options);
 
+// "Settings"/"DeleteLimit" of a settings file: the share of the destination's files, in percent (1-100), that
+// a Strict job may delete without holding its deletions back; 50 for anything else, 100 for no such limit.
+inline constexpr uint32_t kDefaultDeleteLimit = 50;
+[[nodiscard]] uint32_t DeleteLimitSetting(const IniFile& jobIni);
+
 // Turns the "source=destination" lines of a version-0 store (those without "<|>") into numbered "<|>"
 // lines in their place, leaves lines already in the numbered form as they are, sets version 1 and saves
 // the store unless it refuses writing back to its file. Returns the number of lines converted.

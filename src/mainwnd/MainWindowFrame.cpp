@@ -449,6 +449,7 @@ void MainWindowFrame::StartBackup() {
   IniCertificatePins pins(environment_.appIni);
   controller.SetCertificatePins(&pins);
   controller.SetFtpTransfers(FtpTransfersSetting(environment_.appIni));
+  controller.SetDeleteLimit(DeleteLimitSetting(environment_.jobIni));
   controller.Prepare(options);
   RunSummary summary = controller.Run(jobs);
   if (summary.result == RunResult::kFinishedAndClose) {

@@ -38,6 +38,8 @@ class ProgressView {
   [[nodiscard]] virtual ProgressEvent NextEvent() = 0;
   // Asks whether to cancel; true for yes.
   [[nodiscard]] virtual bool ConfirmCancel(WideView question) = 0;
+  // Asks whether deletions the run holds back for their number may go ahead; true for yes.
+  [[nodiscard]] virtual bool ConfirmDeletions(WideView question) = 0;
   // The entry chosen in the completion list, once the user is not choosing any more; -1 without a list.
   [[nodiscard]] virtual int CompletionChoice() = 0;
 };
@@ -54,5 +56,6 @@ class HiddenProgressView final : public ProgressView {
   void ShowPaused(bool) override {}
   [[nodiscard]] ProgressEvent NextEvent() override;
   [[nodiscard]] bool ConfirmCancel(WideView) override { return true; }
+  [[nodiscard]] bool ConfirmDeletions(WideView) override { return false; }
   [[nodiscard]] int CompletionChoice() override { return static_cast<int>(CompletionAction::kDoNothing); }
 };

@@ -101,9 +101,8 @@ ProgressEvent ProgressWindow::NextEvent() {
   return ProgressEvent::kNone;
 }
 
-bool ProgressWindow::ConfirmCancel(WideView question) {
-  if (!window_.handle()) return true;
-  // The window steps aside while the question is open, and comes back when the run goes on.
+bool ProgressWindow::AskYesNo(WideView question, bool answerWithoutWindow) {
+  if (!window_.handle()) return answerWithoutWindow;
   ShowWindow(window_.handle(), SW_HIDE);
   if (question_.Ask(&window_, question, MessageKind::kYesNo, 150, 360) == 1) return true;
   window_.Show(SW_SHOW, UiWindow::kShowUpdate);

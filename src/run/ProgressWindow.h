@@ -22,7 +22,8 @@ class ProgressWindow final : public ProgressView {
   void ShowProgress(uint32_t permille) override;
   void ShowPaused(bool paused) override;
   [[nodiscard]] ProgressEvent NextEvent() override;
-  [[nodiscard]] bool ConfirmCancel(WideView question) override;
+  [[nodiscard]] bool ConfirmCancel(WideView question) override { return AskYesNo(question, true); }
+  [[nodiscard]] bool ConfirmDeletions(WideView question) override { return AskYesNo(question, false); }
   [[nodiscard]] int CompletionChoice() override;
 
   // For tests and screenshots.
@@ -35,6 +36,10 @@ class ProgressWindow final : public ProgressView {
   [[nodiscard]] MessageBoxWindow& questionBox() { return question_; }
 
  private:
+  // The window steps aside while the question is open, and comes back when the run goes on. Without a
+  // window nobody can answer: the answer is answerWithoutWindow.
+  [[nodiscard]] bool AskYesNo(WideView question, bool answerWithoutWindow);
+
   HWND owner_;
   UiWindow window_;
   MessageBoxWindow question_;

@@ -227,6 +227,11 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
       progress_.StartPass();
       view_.ShowProgress(0);
     }
+    if (passes[i].runFlags & kRunStrict) {
+      bool goAhead = true;
+      if (JobOutcome guarded = GuardDeletions(passes[i], sides, goAhead); guarded != JobOutcome::kDone) return guarded;
+      if (!goAhead) continue;
+    }
     if (JobOutcome done = Transfer(passes[i], sides); done != JobOutcome::kDone) return done;
   }
   return JobOutcome::kDone;
@@ -273,7 +278,28 @@ RunController::JobOutcome RunController::CountJob(const PlannedPass& first, JobS
   return RunWorker([&] { (void)RunCountingPass(*read.walker, read.root, skipAttributes_, progress_); });
 }
 
-RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2]) {
+RunController::JobOutcome RunController::GuardDeletions(const PlannedPass& pass, JobSide (&sides)[2], bool& goAhead) {
+  DeletionPlan plan;
+  if (JobOutcome planned = Transfer(pass, sides, &plan); planned != JobOutcome::kDone) return planned;
+  progress_.StartPass();
+  // A source that lists empty is far more often a drive that came back empty, or the wrong folder, than a
+  // wish to delete the whole backup.
+  bool everything = plan.sourceRootEmpty && plan.destinationHoldsAny;
+  bool tooMany = deleteLimit_ < 100 && plan.files > 10 && plan.files * 100 > uint64_t{deleteLimit_} * plan.destinationFiles;
+  if (!everything && !tooMany) return JobOutcome::kDone;
+  WideString counts = text::Concat(text::DecimalUnsigned(plan.files), L" of ", text::DecimalUnsigned(plan.destinationFiles),
+                                   L" files");
+  if (!unattended_ && view_.ConfirmDeletions(text::Concat(L"This backup would delete ", counts, L" in ",
+                                                          currentPair_->destination, L". Delete them?"))) {
+    return JobOutcome::kDone;
+  }
+  log_.Log(messages::kDeletionsHeldBack, counts, messages::kWouldBeDeletedIn, currentPair_->destination);
+  if (unattended_) progress_.AddFailure();
+  goAhead = false;
+  return JobOutcome::kDone;
+}
+
+RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2], DeletionPlan* plan) {
   JobSide& from = pass.reversed ? sides[1] : sides[0];
   JobSide& to = pass.reversed ? sides[0] : sides[1];
   PassContext context{*from.walker, *to.walker, from.root, to.root, pass.runFlags, skipAttributes_, copyBuffer_.get()};
@@ -285,6 +311,7 @@ RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSi
   bool strictCopy = (runFlags_ & kRunStrict) && !(pass.runFlags & kRunStrict);
   bool secondSyncPass = (runFlags_ & kRunSync) && pass.reversed;
   context.clashes = strictCopy ? ClashRule::kReplace : secondSyncPass ? ClashRule::kIgnore : ClashRule::kReport;
+  context.plan = plan;
   statusText_ = pass.status;
   view_.ShowStatus(statusText_);
   return RunWorker([&] { RunTransferPass(context, progress_, log_); });

@@ -6,6 +6,7 @@
 #include "engine/RunProgress.h"
 #include "engine/Side.h"
 #include "engine/CopyWorkers.h"
+#include "engine/TransferPass.h"
 #include "ftp/FtpClient.h"
 #include "ini/IniFile.h"
 #include "jobs/FtpLocation.h"
@@ -58,6 +59,11 @@ class RunController {
   void SetFtpTransfers(size_t transfers) { ftpTransfers_ = std::clamp<size_t>(transfers, 1, kMaxFtpTransfers); }
   // Makes the side of each local folder; tests put in one that reads slowly.
   void SetLocalSideMaker(std::function<std::unique_ptr<Side>()> maker) { localSideMaker_ = std::move(maker); }
+  // The share of a destination's files (percent, 1-100; 100: no such limit) that Strict may delete without
+  // holding the deletions back; a source root with nothing in it holds them back whatever the limit.
+  void SetDeleteLimit(uint32_t percent) { deleteLimit_ = std::clamp<uint32_t>(percent, 1, 100); }
+  // Passive and Quiet: nothing is asked; deletions the guard holds back are a failure of the run.
+  void SetUnattended(bool unattended) { unattended_ = unattended; }
   // Starts the thread that runs a pass (CreateThread); tests put in one that fails.
   using WorkerStarter = std::function<HANDLE(LPTHREAD_START_ROUTINE entry, void* parameter)>;
   void SetWorkerStarter(WorkerStarter starter) { startWorker_ = std::move(starter); }
@@ -105,7 +111,10 @@ class RunController {
   // The counting pass, over what the first pass reads.
   [[nodiscard]] JobOutcome CountJob(const PlannedPass& first, JobSide (&sides)[2]);
   // One transfer pass on a worker.
-  [[nodiscard]] JobOutcome Transfer(const PlannedPass& pass, JobSide (&sides)[2]);
+  [[nodiscard]] JobOutcome Transfer(const PlannedPass& pass, JobSide (&sides)[2], DeletionPlan* plan = nullptr);
+  // Before a deletion pass: finds what it would delete, and holds it all back (goAhead false, logged) when the
+  // source root is empty or more than the limit would go, unless the user says yes to it.
+  [[nodiscard]] JobOutcome GuardDeletions(const PlannedPass& pass, JobSide (&sides)[2], bool& goAhead);
   // Logs why a job cannot run and counts it as a failure; false, for the caller to return.
   bool Skip(WideView prefix, WideView text);
   // Runs body on a worker thread and waits for it: kDone, kCancelled, or kNotFinished (logged) when the
@@ -128,6 +137,8 @@ class RunController {
   CertificatePins* pins_ = nullptr;
   std::function<std::unique_ptr<Side>()> localSideMaker_;
   WorkerStarter startWorker_;
+  uint32_t deleteLimit_ = 50;
+  bool unattended_ = false;
   const FolderPair* currentPair_ = nullptr;
   size_t ftpTransfers_ = kDefaultFtpTransfers;
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop

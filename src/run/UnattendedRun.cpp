@@ -85,6 +85,8 @@ int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& re
   IniCertificatePins pins(environment.appIni);
   controller.SetCertificatePins(&pins);
   controller.SetFtpTransfers(FtpTransfersSetting(environment.appIni));
+  controller.SetDeleteLimit(DeleteLimitSetting(environment.jobIni));
+  controller.SetUnattended(true);
   controller.Prepare(options);
   return ExitCodeOf(controller.Run(jobs));
 }

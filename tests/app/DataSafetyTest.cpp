@@ -273,6 +273,46 @@ TEST_F(DataSafetyKilledCopy, ARealTreeWithTroublesomeNames) {
   EXPECT_EQ(ReadTestFile(source + L"\\notes.~brlk-part"), "the user's notes");
 }
 
+// Strict from a source that came back empty, or one that lacks most of the backup: unattended, the
+// deletions are held back and the run says so by its exit code.
+TEST_F(DataSafetyKilledCopy, UnattendedStrictHoldsBackMassDeletions) {
+  struct Case {
+    const char* what;
+    int sourceFiles;  // of the 20 in the backup
+    const wchar_t* limitLine;
+    bool deleted;
+  } cases[] = {
+      {"empty source", 0, L"DeleteLimit=100\r\n", false},
+      {"75 percent", 5, L"", false},
+      {"75 percent, no limit", 5, L"DeleteLimit=100\r\n", true},
+  };
+  WideString logPath = root / L"Brimlark_ErrorLog.txt";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (int i = 0; i < 20; ++i) {
+      WideString name = L"\\f" + text::Decimal(i) + L".txt";
+      ASSERT_TRUE(WriteTestFile(backup + name, FileContent("kept", 0, MakeFileTime(2024, 1, 1))));
+      if (i < c.sourceFiles) {
+        ASSERT_TRUE(WriteTestFile(source + name, FileContent("kept", 0, MakeFileTime(2024, 1, 1))));
+      }
+    }
+    WideString job = root / L"strict.brlk";
+    WideString text = JobText(L"17", source, backup);
+    text.insert(text.find(L"[Folders]"), c.limitLine);
+    ASSERT_TRUE(WriteTestFile(job, SettingsFileBytes(text)));
+    ASSERT_TRUE(!Exists(logPath) || DeleteFileW(logPath.c_str()));
+    EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + job + L"\""), c.deleted ? 0 : 1);
+    EXPECT_EQ(FilesIn(backup).size(), c.deleted ? size_t(c.sourceFiles) : 20u);
+    std::vector<WideString> expected;
+    if (!c.deleted) {
+      expected.push_back(L"Deletions held back: " + text::Decimal(20 - c.sourceFiles) + L" of 20 files would be deleted in " +
+                         backup);
+    }
+    EXPECT_EQ(ReadLogMessages(logPath), expected);
+    for (const ListedFile& file : FilesIn(source)) ASSERT_TRUE(DeleteFileW((source + L"\\" + file.name).c_str()));
+  }
+}
+
 // A control character in a folder path: the system calls would see only the text before it.
 class DataSafetyControlCharacter : public ::testing::TestWithParam<wchar_t> {
  protected:

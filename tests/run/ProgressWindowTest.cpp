@@ -52,9 +52,10 @@ class WatchedWindow final : public ProgressView {
     if (onPump) onPump();
     return window.NextEvent();
   }
-  bool ConfirmCancel(WideView question) override {
+  bool ConfirmCancel(WideView question) override { return Asked(question, window.ConfirmCancel(question)); }
+  bool ConfirmDeletions(WideView question) override { return Asked(question, window.ConfirmDeletions(question)); }
+  bool Asked(WideView question, bool answer) {
     asked.emplace_back(question);
-    bool answer = window.ConfirmCancel(question);
     lastPump = GetTickCount64();  // the question's own loop handled the messages meanwhile
     return answer;
   }

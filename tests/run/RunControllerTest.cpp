@@ -3,6 +3,7 @@
 #include "RunTestSupport.h"
 #include "base/DirectoryIterator.h"
 #include "base/FileSystem.h"
+#include "engine/ForceDelete.h"
 #include "ini/IniFile.h"
 #include "run/UnattendedRun.h"
 
@@ -138,6 +139,63 @@ TEST_F(RunControllerTest, APassWhoseThreadCannotBeStartedIsLoggedAndItsPairNotRe
   EXPECT_EQ(LogMessages(),
             std::vector<WideString>{L"Could not start the backup of " + source + L" and " + destination + L" (error 8)"});
   EXPECT_FALSE(Exists(destination + L"\\a.txt"));
+}
+
+// A Strict run whose source came back empty, or that would delete most of the backup, deletes nothing
+// unless told to.
+TEST_F(RunControllerTest, TheGuardHoldsBackDeletingEverythingOrTooMuch) {
+  struct Case {
+    const char* what;
+    int sourceFiles;  // of the 20 in the destination; the rest would go
+    bool unattended;
+    uint32_t limit;
+    bool answerYes;
+    bool deleted;
+  } cases[] = {
+      {"empty source, unattended", 0, true, 100, false, false},
+      {"empty source, asked, no", 0, false, 100, false, false},
+      {"empty source, asked, yes", 0, false, 50, true, true},
+      {"75 percent, unattended", 5, true, 50, false, false},
+      {"75 percent with a limit of 100", 5, true, 100, false, true},
+      {"75 percent with a limit of 80", 5, true, 80, false, true},
+      {"25 percent", 15, true, 50, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(!Exists(log.path()) || DeleteFileW(log.path().c_str()));
+    ASSERT_TRUE(MakeTestFolder(source));
+    for (int i = 0; i < 20; ++i) {
+      WideString name = L"\\f" + text::Decimal(i) + L".txt";
+      ASSERT_TRUE(WriteTestFile(destination + name, FileContent("old", 0, kOld)));
+      if (i < c.sourceFiles) {
+        ASSERT_TRUE(WriteTestFile(source + name, FileContent("old", 0, kOld)));
+      }
+    }
+    jobs = JobList();
+    AddPair(source, destination);
+    view.questions.clear();
+    view.deleteYes = c.answerYes;
+    RunController controller(state, log, view, power, 6.1);
+    controller.SetUnattended(c.unattended);
+    controller.SetDeleteLimit(c.limit);
+    controller.Prepare(BackupOptions{BackupMode::kStrict, true, 0});
+    RunSummary summary = controller.Run(jobs);
+    int left = 0;
+    for (int i = 0; i < 20; ++i) left += Exists(destination + L"\\f" + text::Decimal(i) + L".txt");
+    EXPECT_EQ(left, c.deleted ? c.sourceFiles : 20);
+    WideString counts = text::Concat(text::Decimal(20 - c.sourceFiles), L" of 20 files");
+    bool asked = !c.unattended;
+    EXPECT_EQ(view.questions, asked ? std::vector<WideString>{L"This backup would delete " + counts + L" in " +
+                                                                destination + L". Delete them?"}
+                                    : std::vector<WideString>{});
+    bool heldBack = !c.deleted;
+    EXPECT_EQ(LogMessages(), heldBack ? std::vector<WideString>{L"Deletions held back: " + counts +
+                                                                 L" would be deleted in " + destination}
+                                      : std::vector<WideString>{});
+    EXPECT_EQ(summary.failures, heldBack && c.unattended ? 1u : 0u);
+    ASSERT_TRUE(ForceDelete(source, 0) == ForceDeleteResult::kDeleted);
+    ASSERT_TRUE(ForceDelete(destination, 0) == ForceDeleteResult::kDeleted);
+  }
 }
 
 TEST_F(RunControllerTest, RestoreWithoutBackupFolderIsLogged) {

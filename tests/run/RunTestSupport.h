@@ -30,10 +30,15 @@ class RecordingView final : public ProgressView {
     questions.emplace_back(question);
     return answerYes;
   }
+  bool ConfirmDeletions(WideView question) override {
+    questions.emplace_back(question);
+    return deleteYes;
+  }
   int CompletionChoice() override { return completion; }
 
   std::function<ProgressEvent()> nextEvent;
   bool answerYes = true;
+  bool deleteYes = false;
   int completion = 0;
   std::vector<WideString> captions, locations, statuses, questions;
   std::vector<uint32_t> progress;
