@@ -373,8 +373,14 @@ bool IniFile::WriteFile(const std::vector<WideString>& lines, bool& wroteText) {
       DWORD kept = oldAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
       if (kept) SetFileAttributesW(longTemporary.c_str(), kept);
     }
-    complete = MoveFileExW(longTemporary.c_str(), longTarget.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // Another program reading the file for a moment (an indexer, a virus scanner) is waited out briefly.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      if (attempt > 0) Sleep(20);
+      complete = MoveFileExW(longTemporary.c_str(), longTarget.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+      DWORD error = complete ? ERROR_SUCCESS : GetLastError();
+      if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+    }
   }
   if (!complete) {
     DeleteFileW(longTemporary.c_str());

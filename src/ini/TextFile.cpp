@@ -57,7 +57,9 @@ bool TextFile::Open(WideView path, uint32_t flags, DWORD creationFlags) {
 
   bool writable = (flags & (kAppend | kCreate)) != 0;
   DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-  DWORD share = (flags & kExclusive) ? 0 : FILE_SHARE_READ;
+  // A reader lets a writer replace the file meanwhile (it goes on reading the old content): the monitor
+  // reading Brimlark.ini must never make another instance's save fail.
+  DWORD share = (flags & kExclusive) ? 0 : writable ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_DELETE;
   DWORD disposition = (flags & kCreate) ? ((flags & kCreateNew) ? CREATE_NEW : CREATE_ALWAYS)
                       : (flags & kAppend) ? OPEN_ALWAYS
                                           : OPEN_EXISTING;
