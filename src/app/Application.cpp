@@ -27,6 +27,7 @@ Application::Application(HINSTANCE moduleHandle) : moduleHandle_(moduleHandle) {
 
   paths_ = DeriveAppPaths(QueryModulePath(), RemoveForbiddenFileNameCharacters(QueryConsoleUserName()));
   errorLog_ = ErrorLog(paths_.errorLogPath);
+  history_ = RunHistory(paths_.historyPath);
   appIni_.Load(paths_.appIniPath);
   RunOneTimeImport(appIni_, paths_.defaultSettingsPath);
 

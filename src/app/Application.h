@@ -41,7 +41,9 @@ class Application {
   // The progress of the one run a process may have at a time.
   [[nodiscard]] RunProgress& runProgress() { return runProgress_; }
   // What the windows and the unattended run are given of all this.
-  [[nodiscard]] RunEnvironment runEnvironment() { return {appIni_, jobIni_, errorLog_, runProgress_, osVersion_}; }
+  [[nodiscard]] RunEnvironment runEnvironment() {
+    return {appIni_, jobIni_, errorLog_, runProgress_, osVersion_, &history_};
+  }
 
  private:
   [[nodiscard]] bool UpdateCheckWanted() const;
@@ -58,6 +60,7 @@ class Application {
   IniFile appIni_;
   IniFile jobIni_;
   ErrorLog errorLog_{L""};
+  RunHistory history_{L""};
   RunProgress runProgress_;
 };
 

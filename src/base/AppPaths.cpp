@@ -12,6 +12,7 @@ AppPaths DeriveAppPaths(WideView modulePath, WideView consoleUserName) {
   paths.appIniPath = text::Concat(paths.appDirectory, L"\\Brimlark.ini");
   paths.defaultSettingsPath = text::Concat(paths.appDirectory, L"\\", consoleUserName, L".brlk");
   paths.errorLogPath = text::Concat(paths.appDirectory, L"\\Brimlark_ErrorLog.txt");
+  paths.historyPath = text::Concat(paths.appDirectory, L"\\Brimlark_History.txt");
   // "...\Brimlark.exe" becomes "...\Brimlark.temp.exe".
   WideView stem = modulePath.substr(0, modulePath.size() >= 3 ? modulePath.size() - 3 : 0);
   paths.updateTempPath = text::Concat(stem, L"temp.exe");

@@ -9,6 +9,7 @@ struct AppPaths {
   WideString appIniPath;
   WideString defaultSettingsPath;  // the console user's own backup settings file
   WideString errorLogPath;
+  WideString historyPath;          // the record of every run
   WideString updateTempPath;       // where a downloaded update is written
 };
 

@@ -113,7 +113,7 @@ Streamed StreamOverlapped(const FileCopy& copy, uint64_t& received) {
 }  // namespace
 
 bool CopyOneFile(const FileCopy& copy, const WideString& sourcePath, const WideString& targetPath,
-                 const SideEntry& entry) {
+                 const SideEntry& entry, bool replacing) {
   if (!copy.source.OpenRead(sourcePath)) {
     Fail(copy, copy.texts.cannotOpenSource, sourcePath, copy.source);
     return true;
@@ -140,7 +140,13 @@ bool CopyOneFile(const FileCopy& copy, const WideString& sourcePath, const WideS
       copy.target.AbandonWrite();
       return true;
     }
-    if (!copy.target.FinishWrite(entry)) Fail(copy, copy.texts.cannotWrite, targetPath, copy.target);
+    if (!copy.target.FinishWrite(entry)) {
+      Fail(copy, copy.texts.cannotWrite, targetPath, copy.target);
+    } else {
+      copy.progress.filesCopied.fetch_add(1, std::memory_order_relaxed);
+      copy.progress.bytesCopied.fetch_add(received, std::memory_order_relaxed);
+      if (replacing) copy.progress.filesReplaced.fetch_add(1, std::memory_order_relaxed);
+    }
     return !copy.progress.CancelRequested();
   }
   if (outcome == Streamed::kReadFailed) Fail(copy, copy.texts.cannotRead, sourcePath, copy.source);

@@ -41,5 +41,6 @@ struct FileCopy {
 
 // Copies sourcePath to targetPath. A file that fails is logged (with the side's last reply) and counted,
 // and the walk goes on; false only when the run was cancelled.
+// replacing: the target has a copy, which the new one replaces (for the run's figures).
 bool CopyOneFile(const FileCopy& copy, const WideString& sourcePath, const WideString& targetPath,
-                 const SideEntry& entry);
+                 const SideEntry& entry, bool replacing = false);

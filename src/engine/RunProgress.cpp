@@ -8,6 +8,11 @@ void RunProgress::ResetForJob() {
   totalItems = 1;
   itemsDone = 1;
   failureCount = 0;
+  filesCopied = 0;
+  bytesCopied = 0;
+  filesReplaced = 0;
+  entriesDeleted = 0;
+  deletionsHeldBack = 0;
   newerInTarget = 0;
   progressPermille = 0;
 }

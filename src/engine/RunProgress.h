@@ -93,12 +93,19 @@ struct RunProgress {
   std::atomic<uint64_t> totalItems{1};
   std::atomic<uint64_t> itemsDone{1};
   std::atomic<uint64_t> failureCount{0};
-  // Files of the job left alone because their copy in the target is newer (update method and Sync).
+  // Files of the job left alone because their copy in the target is newer (update method).
   std::atomic<uint64_t> newerInTarget{0};
   std::atomic<uint32_t> cancelRequested{0};
   std::atomic<uint32_t> progressPermille{0};
   PauseGate pause;
   BlockedCallBreaker breaker;
+  // What the job did, for the run's record: files copied (and of them, those that replaced a copy) and
+  // their bytes, entries deleted and deletions held back.
+  std::atomic<uint64_t> filesCopied{0};
+  std::atomic<uint64_t> bytesCopied{0};
+  std::atomic<uint64_t> filesReplaced{0};
+  std::atomic<uint64_t> entriesDeleted{0};
+  std::atomic<uint64_t> deletionsHeldBack{0};
 
   [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(std::memory_order_relaxed) != 0; }
   void RequestCancel() {

@@ -129,7 +129,7 @@ class TransferWalk {
                                           const WideString& lowerName, const WideString& targetPath);
   void DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
                        const WideString& target, const WideString& targetPath, const OtherFolder& other);
-  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry);
+  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry, bool replacing);
   [[nodiscard]] bool ListingIsComplete(const Side& side, const WideString& folder);
 
   // A failure on a side: a server's refusal is said after the path, so that a refused TLS or a full disk
@@ -338,7 +338,7 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
       return true;
     }
   }
-  return CopyFile(sourcePath, targetPath, entry);
+  return CopyFile(sourcePath, targetPath, entry, counterpart.exists);
 }
 
 bool TransferWalk::ResolveClash(const SideEntry& entry, const Counterpart& counterpart, const WideString& targetPath) {
@@ -394,7 +394,11 @@ void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideStr
       if (isFolder) plan_->destinationFiles += files;
       return;
     }
-    if (!source_.Delete(sourcePath, isFolder)) Fail(messages::kCouldNotDelete, sourcePath, source_);
+    if (source_.Delete(sourcePath, isFolder)) {
+      progress_.entriesDeleted.fetch_add(1, std::memory_order_relaxed);
+    } else {
+      Fail(messages::kCouldNotDelete, sourcePath, source_);
+    }
     return;
   }
   // The other side could not tell (a share gone, access denied): nothing is deleted on a guess. A folder
@@ -407,11 +411,12 @@ void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideStr
 }
 
 // False only when cancelled: a file that fails is logged, and the walk goes on.
-bool TransferWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry) {
-  if (workers_) return workers_->Hand(sourcePath, targetPath, entry);
+bool TransferWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry,
+                            bool replacing) {
+  if (workers_) return workers_->Hand(sourcePath, targetPath, entry, replacing);
   CopyTexts texts = Texts();
   return CopyOneFile(FileCopy{source_, target_, texts, CopyBuffer{buffer_, kCopyBufferSize}, progress_, log_},
-                     sourcePath, targetPath, entry);
+                     sourcePath, targetPath, entry, replacing);
 }
 
 bool TransferWalk::ListingIsComplete(const Side& side, const WideString& folder) {

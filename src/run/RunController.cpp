@@ -20,6 +20,13 @@ constexpr DWORD kFtpTimeoutMs = 30000;
 // Files copied at once between two local (or network) folders.
 constexpr size_t kLocalCopyWorkers = 4;
 
+WideView ModeName(uint32_t runFlags) {
+  if (runFlags & kRunSync) return L"Sync";
+  if (runFlags & kRunRestore) return L"Restore";
+  if (runFlags & kRunStrict) return L"Strict";
+  return L"Common";
+}
+
 WideString JobNumberText(size_t index, size_t count) {
   return text::Concat(L"job ", text::DecimalUnsigned(index), L" of ", text::DecimalUnsigned(count));
 }
@@ -101,7 +108,9 @@ RunSummary RunController::Run(const JobList& jobs) {
   }
 
   for (size_t i = 0; i < checked.size(); ++i) {
+    uint64_t started = GetTickCount64();
     JobOutcome outcome = RunJob(*checked[i], i + 1, checked.size());
+    RecordJob(*checked[i], outcome, started);
     // The job's counters are reset per job; the run's summary covers all of them. A pair that could not
     // be set up is counted as such, not as the files it never reached.
     if (outcome != JobOutcome::kSkipped) summary.failures += progress_.failureCount.load(std::memory_order_relaxed);
@@ -110,13 +119,50 @@ RunSummary RunController::Run(const JobList& jobs) {
     if (outcome == JobOutcome::kDone) ++summary.jobsRun;
     if (outcome == JobOutcome::kCancelled) {
       summary.result = RunResult::kCancelled;
+      RecordEnd(summary);
       view_.Close();
       return summary;
     }
   }
+  // Recorded before the completion action, which may end the session.
+  RecordEnd(summary);
   summary.result = CarryOutCompletion();
   view_.Close();
   return summary;
+}
+
+int ExitCodeOf(const RunSummary& summary) {
+  if (summary.result == RunResult::kCancelled) return kExitCancelled;
+  if (summary.failures != 0 || summary.jobsSkipped != 0) return kExitFailures;
+  return kExitSuccess;
+}
+
+void RunController::RecordJob(const FolderPair& pair, JobOutcome outcome, uint64_t startTick) {
+  if (!history_) return;
+  JobRecord record;
+  record.settingsFile = settingsFile_;
+  record.source = pair.source;
+  record.destination = pair.destination;
+  record.mode = text::Concat(ModeName(runFlags_), (runFlags_ & kRunUpdateMethod) && !(runFlags_ & kRunSync) ? L" update" : L"");
+  record.result = outcome == JobOutcome::kDone ? L"done" : outcome == JobOutcome::kCancelled ? L"cancelled" : L"not backed up";
+  record.filesCopied = progress_.filesCopied.load();
+  record.bytesCopied = progress_.bytesCopied.load();
+  record.replaced = progress_.filesReplaced.load();
+  record.deleted = progress_.entriesDeleted.load();
+  record.heldBack = progress_.deletionsHeldBack.load();
+  record.newerInTarget = progress_.newerInTarget.load();
+  record.failures = progress_.failureCount.load();
+  record.seconds = (GetTickCount64() - startTick) / 1000;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  (void)history_->Append(JobHistoryLine(now, record));
+}
+
+void RunController::RecordEnd(const RunSummary& summary) {
+  if (!history_) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  (void)history_->Append(RunEndHistoryLine(now, settingsFile_, ExitCodeOf(summary)));
 }
 
 std::vector<RunController::PlannedPass> RunController::PlanPasses(size_t index, size_t count) const {
@@ -294,6 +340,7 @@ RunController::JobOutcome RunController::GuardDeletions(const PlannedPass& pass,
     return JobOutcome::kDone;
   }
   log_.Log(messages::kDeletionsHeldBack, counts, messages::kWouldBeDeletedIn, currentPair_->destination);
+  progress_.deletionsHeldBack = plan.files;
   if (unattended_) progress_.AddFailure();
   goAhead = false;
   return JobOutcome::kDone;

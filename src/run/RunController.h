@@ -3,6 +3,7 @@
 // worker thread while the UI thread keeps the progress view alive, then the completion action.
 
 #include "engine/ErrorLog.h"
+#include "engine/RunHistory.h"
 #include "engine/RunProgress.h"
 #include "engine/Side.h"
 #include "engine/CopyWorkers.h"
@@ -35,6 +36,15 @@ struct RunSummary {
   uint64_t newerInTarget = 0;  // files left alone because their copy is newer
 };
 
+// Process exit codes of an unattended run, for scripts; the run's record ends with one too.
+enum UnattendedExitCode : int {
+  kExitSuccess = 0,    // every checked pair was backed up and nothing failed
+  kExitFailures = 1,   // the run finished, but entries failed or a job could not be set up (see the log)
+  kExitCancelled = 2,  // the run was cancelled
+};
+
+[[nodiscard]] int ExitCodeOf(const RunSummary& summary);
+
 inline constexpr size_t kDefaultFtpTransfers = 4;
 inline constexpr size_t kMaxFtpTransfers = 16;
 // "Settings"/"FtpTransfers" of the application INI file: 1-16, the default for anything else.
@@ -62,6 +72,11 @@ class RunController {
   // The share of a destination's files (percent, 1-100; 100: no such limit) that Strict may delete without
   // holding the deletions back; a source root with nothing in it holds them back whatever the limit.
   void SetDeleteLimit(uint32_t percent) { deleteLimit_ = std::clamp<uint32_t>(percent, 1, 100); }
+  // Where each job and the run's end are recorded, and the settings file the run came from.
+  void SetHistory(RunHistory* history, WideString settingsFile) {
+    history_ = history;
+    settingsFile_ = std::move(settingsFile);
+  }
   // Passive and Quiet: nothing is asked; deletions the guard holds back are a failure of the run.
   void SetUnattended(bool unattended) { unattended_ = unattended; }
   // Starts the thread that runs a pass (CreateThread); tests put in one that fails.
@@ -123,6 +138,8 @@ class RunController {
   [[nodiscard]] bool HandleCancel();
   void RefreshWhileWaiting();
   [[nodiscard]] RunResult CarryOutCompletion();
+  void RecordJob(const FolderPair& pair, JobOutcome outcome, uint64_t startTick);
+  void RecordEnd(const RunSummary& summary);
 
   RunProgress& progress_;
   ErrorLog& log_;
@@ -138,6 +155,8 @@ class RunController {
   std::function<std::unique_ptr<Side>()> localSideMaker_;
   WorkerStarter startWorker_;
   uint32_t deleteLimit_ = 50;
+  RunHistory* history_ = nullptr;
+  WideString settingsFile_;
   bool unattended_ = false;
   const FolderPair* currentPair_ = nullptr;
   size_t ftpTransfers_ = kDefaultFtpTransfers;

@@ -3,6 +3,7 @@
 // the progress of the one run a process may have at a time, and the system's version.
 
 #include "engine/ErrorLog.h"
+#include "engine/RunHistory.h"
 #include "engine/RunProgress.h"
 #include "ini/IniFile.h"
 
@@ -21,4 +22,5 @@ struct RunEnvironment {
   ErrorLog& errorLog;
   RunProgress& progress;
   double osVersion = 0;
+  RunHistory* history = nullptr;  // where each run is recorded; none in tests that do not look
 };

@@ -48,12 +48,6 @@ int EndOnSettingsFile(ErrorLog& log, SettingsFileState state, WideView path) {
 
 }  // namespace
 
-int ExitCodeOf(const RunSummary& summary) {
-  if (summary.result == RunResult::kCancelled) return kExitCancelled;
-  if (summary.failures != 0 || summary.jobsSkipped != 0) return kExitFailures;
-  return kExitSuccess;
-}
-
 int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& request) {
   ErrorLog& log = environment.errorLog;
   // A named file that was missing when the command line was read stays the error even if something has
@@ -87,6 +81,7 @@ int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& re
   controller.SetFtpTransfers(FtpTransfersSetting(environment.appIni));
   controller.SetDeleteLimit(DeleteLimitSetting(environment.jobIni));
   controller.SetUnattended(true);
+  controller.SetHistory(environment.history, settingsFile);
   controller.Prepare(options);
   return ExitCodeOf(controller.Run(jobs));
 }

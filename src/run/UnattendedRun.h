@@ -11,15 +11,6 @@ inline constexpr WideView kSettingsFileCannotBeRead = L"Settings file cannot be 
 
 }  // namespace messages
 
-// Process exit codes of an unattended run, for scripts.
-enum UnattendedExitCode : int {
-  kExitSuccess = 0,    // every checked pair was backed up and nothing failed
-  kExitFailures = 1,   // the run finished, but entries failed or a job could not be set up (see the log)
-  kExitCancelled = 2,  // the run was cancelled
-};
-
-[[nodiscard]] int ExitCodeOf(const RunSummary& summary);
-
 struct UnattendedRequest {
   UiMode uiMode = UiMode::kQuiet;  // Passive shows the progress window; Quiet shows nothing
   WideString settingsFile;  // the last one named on the command line, or the user's own when none is named

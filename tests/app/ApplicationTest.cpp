@@ -17,6 +17,7 @@ TEST(AppPaths, EverythingLivesBesideTheExecutable) {
   EXPECT_EQ(paths.appIniPath, L"C:\\Program Files\\Brimlark\\Brimlark.ini");
   EXPECT_EQ(paths.defaultSettingsPath, L"C:\\Program Files\\Brimlark\\alice.brlk");
   EXPECT_EQ(paths.errorLogPath, L"C:\\Program Files\\Brimlark\\Brimlark_ErrorLog.txt");
+  EXPECT_EQ(paths.historyPath, L"C:\\Program Files\\Brimlark\\Brimlark_History.txt");
   EXPECT_EQ(paths.updateTempPath, L"C:\\Program Files\\Brimlark\\Brimlark.temp.exe");
 
   EXPECT_EQ(DeriveAppPaths(L"C:\\Brimlark.exe", L"").defaultSettingsPath, L"C:\\.brlk");

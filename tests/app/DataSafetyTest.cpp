@@ -311,6 +311,13 @@ TEST_F(DataSafetyKilledCopy, UnattendedStrictHoldsBackMassDeletions) {
     EXPECT_EQ(ReadLogMessages(logPath), expected);
     for (const ListedFile& file : FilesIn(source)) ASSERT_TRUE(DeleteFileW((source + L"\\" + file.name).c_str()));
   }
+  // The record beside the program: a line per job and one per run, what was held back among its figures.
+  std::vector<WideString> history = IniFile(root / L"Brimlark_History.txt").lines();
+  ASSERT_EQ(history.size(), 6u);
+  EXPECT_NE(history[2].find(L"\theld=15\t"), WideString::npos) << text::ToUtf8(history[2]);
+  EXPECT_TRUE(text::EndsWith(history[3], L"\texit=1"));
+  EXPECT_NE(history[4].find(L"\tdeleted=15\t"), WideString::npos) << text::ToUtf8(history[4]);
+  EXPECT_TRUE(text::EndsWith(history[5], L"\texit=0"));
 }
 
 // A control character in a folder path: the system calls would see only the text before it.

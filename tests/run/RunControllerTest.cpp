@@ -198,6 +198,32 @@ TEST_F(RunControllerTest, TheGuardHoldsBackDeletingEverythingOrTooMuch) {
   }
 }
 
+// Each job leaves a line with its figures, and the run one with its exit code.
+TEST_F(RunControllerTest, TheRunIsRecordedJobByJob) {
+  ASSERT_TRUE(WriteTestFile(source + L"\\new.txt", FileContent("12345", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\changed.txt", FileContent("new content", 0, kNew)));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\changed.txt", FileContent("old", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\edited in the backup.txt", FileContent("older", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\edited in the backup.txt", FileContent("newer", 0, kNew)));
+  ASSERT_TRUE(WriteTestFile(destination + L"\\extra.txt", "x"));
+  AddPair(source, destination);
+  AddPair(root / L"missing", destination);
+  RunHistory history(root / L"history.txt");
+  RunController controller(state, log, view, power, 6.1);
+  controller.SetHistory(&history, L"C:\\jobs\\nightly.brlk");
+  controller.Prepare(BackupOptions{BackupMode::kStrict, true, 0});
+  EXPECT_EQ(ExitCodeOf(controller.Run(jobs)), kExitFailures);
+  std::vector<WideString> lines = IniFile(history.path()).lines();
+  ASSERT_EQ(lines.size(), 3u);
+  for (WideString& line : lines) line = line.substr(std::min<size_t>(20, line.size()));  // the time
+  const WideString figures = L"\tcopied=2\tbytes=16\treplaced=1\tdeleted=1\tversions=0\theld=0\tnewer=1\tfailures=0\tseconds=0";
+  EXPECT_EQ(lines[0], L"C:\\jobs\\nightly.brlk\t" + source + L"\t" + destination + L"\tStrict update\tresult=done" + figures);
+  EXPECT_EQ(lines[1], L"C:\\jobs\\nightly.brlk\t" + root / L"missing" + L"\t" + destination +
+                          L"\tStrict update\tresult=not backed up\tcopied=0\tbytes=0\treplaced=0\tdeleted=0\tversions=0"
+                          L"\theld=0\tnewer=0\tfailures=1\tseconds=0");
+  EXPECT_EQ(lines[2], L"C:\\jobs\\nightly.brlk\texit=1");
+}
+
 TEST_F(RunControllerTest, RestoreWithoutBackupFolderIsLogged) {
   AddPair(source, root / L"no-backup");
   EXPECT_EQ(Run(BackupMode::kRestore).jobsSkipped, 1u);
