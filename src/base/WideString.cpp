@@ -217,6 +217,18 @@ uint64_t ParseUnsigned(WideView value) {
   return result;
 }
 
+std::optional<uint64_t> ParseBoundedDecimal(WideView value, uint64_t minimum, uint64_t maximum) {
+  WideView digits = Trim(value);
+  // Twenty digits may already wrap 64 bits; no setting comes near.
+  if (digits.empty() || digits.size() > 19) return std::nullopt;
+  for (wchar_t c : digits) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+  }
+  uint64_t number = ParseUnsigned(digits);
+  if (number < minimum || number > maximum) return std::nullopt;
+  return number;
+}
+
 int64_t ParseDecimal(WideView value) {
   size_t at = 0;
   while (at < value.size() && (value[at] == L' ' || value[at] == L'\t')) ++at;

@@ -4,6 +4,7 @@
 // count characters in paths and INI lines.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,6 +93,9 @@ struct FindOptions {
 // Decimal digits after optional leading blanks, stopping at the first other character; 0 without digits.
 // Values beyond 64 bits wrap, as the program's stored numbers never reach them.
 [[nodiscard]] uint64_t ParseUnsigned(WideView value);
+// A whole decimal number from minimum to maximum, blanks around it allowed; nothing for any other text
+// (a sign, another character, no digits, a value out of range). For settings read as numbers.
+[[nodiscard]] std::optional<uint64_t> ParseBoundedDecimal(WideView value, uint64_t minimum, uint64_t maximum);
 // Hexadecimal digits with an optional "0x" prefix; false when the text is empty, has another character,
 // or does not fit 64 bits.
 [[nodiscard]] bool ParseHex(WideView value, uint64_t& result);

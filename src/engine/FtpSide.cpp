@@ -46,8 +46,7 @@ ListOutcome FtpSide::List(const WideString& folder, std::vector<SideEntry>& entr
   std::unordered_set<WideString> names;
   for (const auto& record : records) names.insert(text::ToLower(record.name));
   for (auto& record : records) {
-    bool leftover = !record.IsDirectory() && (IsPartialCopyName(record.name) || IsOldCopyName(record.name));
-    if (leftover && leftovers == Leftovers::kLeave) continue;
+    if (leftovers == Leftovers::kLeave && !record.IsDirectory() && IsLeftoverName(record.name)) continue;
     if (!record.IsDirectory() && IsPartialCopyName(record.name)) {
       // An upload that never finished, or a complete one that could not take its name.
       (void)client_.DeleteRemoteFile(RemoteJoin(folder, record.name));

@@ -20,7 +20,7 @@ ListOutcome LocalSide::List(const WideString& folder, std::vector<SideEntry>& en
   for (bool found = listing.Open(JoinPath(LongPathForm(folder), L"*"), DirectoryIterator::kAll); found;
        found = listing.Next()) {
     const WIN32_FIND_DATAW& data = listing.data();
-    if (!listing.IsDirectory() && (IsPartialCopyName(data.cFileName) || IsOldCopyName(data.cFileName))) {
+    if (!listing.IsDirectory() && IsLeftoverName(data.cFileName)) {
       // Left by a killed run; only a copy of ours is ever made under the partial name.
       if (leftovers == Leftovers::kClear && IsPartialCopyName(data.cFileName)) {
         (void)ForceDelete(JoinPath(folder, data.cFileName), 0);

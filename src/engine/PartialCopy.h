@@ -17,6 +17,8 @@ inline constexpr WideView kPartialCopySuffix = L".~brlk-part";
 // existing file.
 inline constexpr WideView kOldCopySuffix = L".~brlk-old";
 [[nodiscard]] bool IsOldCopyName(WideView name);
+// Either of the two: a name only this program gives a file, and never anyone's data.
+[[nodiscard]] inline bool IsLeftoverName(WideView name) { return IsPartialCopyName(name) || IsOldCopyName(name); }
 
 class PartialCopy {
  public:

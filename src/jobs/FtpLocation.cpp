@@ -2,8 +2,6 @@
 
 #include "jobs/SecretText.h"
 
-#include <algorithm>
-
 WideString FtpLocation::PlainForm() const {
   return text::Concat(server, L"\n", remoteDirectory, L"\n", userName, L"\n", password, L"\n", port, L"\n", flags);
 }
@@ -17,14 +15,9 @@ std::optional<FtpLocation> FtpLocation::FromPlainForm(WideView plain) {
 uint32_t FtpLocation::FlagValue() const { return static_cast<uint32_t>(text::ParseDecimal(flags)); }
 
 std::optional<uint16_t> FtpLocation::PortNumber() const {
-  WideView digits = text::Trim(port);
-  if (digits.empty() || digits.size() > 5 ||
-      !std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
-    return std::nullopt;
-  }
-  uint64_t value = text::ParseUnsigned(digits);
-  if (value == 0 || value > 65535) return std::nullopt;
-  return static_cast<uint16_t>(value);
+  auto number = text::ParseBoundedDecimal(port, 1, 65535);
+  if (!number) return std::nullopt;
+  return static_cast<uint16_t>(*number);
 }
 
 uint32_t FtpLocation::ConnectionFlags() const {

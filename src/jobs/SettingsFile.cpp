@@ -2,7 +2,6 @@
 
 #include "jobs/FtpLocation.h"
 
-#include <algorithm>
 #include <set>
 
 namespace {
@@ -153,12 +152,8 @@ int InspectSettingsFile(WideView path) {
 }
 
 uint32_t DeleteLimitSetting(const IniFile& jobIni) {
-  WideView value = text::Trim(text::View(jobIni.GetString(kSettings, L"DeleteLimit", L"")));
-  if (value.empty() || value.size() > 3 || !std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
-    return kDefaultDeleteLimit;
-  }
-  uint64_t limit = text::ParseUnsigned(value);
-  return limit >= 1 && limit <= 100 ? static_cast<uint32_t>(limit) : kDefaultDeleteLimit;
+  auto limit = text::ParseBoundedDecimal(text::View(jobIni.GetString(kSettings, L"DeleteLimit", L"")), 1, 100);
+  return limit ? static_cast<uint32_t>(*limit) : kDefaultDeleteLimit;
 }
 
 uint32_t BackupOptions::FlagValue() const {

@@ -78,12 +78,9 @@ WideString ElapsedText(uint64_t seconds) {
 }
 
 size_t FtpTransfersSetting(const IniFile& appIni) {
-  WideView text = text::Trim(text::View(appIni.GetString(L"Settings", L"FtpTransfers", L"")));
-  if (text.empty() || text.size() > 2 || !std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
-    return kDefaultFtpTransfers;
-  }
-  uint64_t value = text::ParseUnsigned(text);
-  return value >= 1 && value <= kMaxFtpTransfers ? static_cast<size_t>(value) : kDefaultFtpTransfers;
+  auto transfers = text::ParseBoundedDecimal(text::View(appIni.GetString(L"Settings", L"FtpTransfers", L"")), 1,
+                                             kMaxFtpTransfers);
+  return transfers ? static_cast<size_t>(*transfers) : kDefaultFtpTransfers;
 }
 
 uint32_t RunFlagsOf(const BackupOptions& options) {

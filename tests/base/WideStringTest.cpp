@@ -108,6 +108,17 @@ TEST(WideString, DecimalParsingStopsAtTheFirstOtherCharacter) {
   EXPECT_EQ(text::ParseDecimal(L""), 0);
 }
 
+// Settings read as numbers (ports, limits, counts): a number that is not exactly one is the default.
+TEST(WideString, BoundedDecimalTakesOnlyAWholeNumberInRange) {
+  struct Case {
+    const wchar_t* text;
+    std::optional<uint64_t> number;
+  } cases[] = {{L"1", 1},          {L"65535", 65535},   {L" 21 ", 21},        {L"65536", std::nullopt},
+               {L"70000", std::nullopt}, {L"0", std::nullopt}, {L"+3", std::nullopt}, {L"5x", std::nullopt},
+               {L"", std::nullopt},  {L"1 2", std::nullopt}, {L"99999999999999999999999", std::nullopt}};
+  for (const Case& c : cases) EXPECT_EQ(text::ParseBoundedDecimal(c.text, 1, 65535), c.number) << text::ToUtf8(c.text);
+}
+
 TEST(WideString, HexParsingRejectsWhatIsNotHex) {
   uint64_t value = 99;
   EXPECT_TRUE(text::ParseHex(L"0x1f", value));
