@@ -45,6 +45,8 @@ shoot message-box-yes-no box 1
 shoot message-box-ok-cancel box 2
 shoot message-box-yes-no-cancel box 3
 shoot message-tip tip
+shoot failure-report report
+shoot deletions-question deletions
 shoot strict-warning strict
 shoot pair-editor editor
 shoot ftp-location ftp

@@ -330,13 +330,14 @@ RunController::JobOutcome RunController::GuardDeletions(const PlannedPass& pass,
   bool everything = plan.sourceRootEmpty && plan.destinationHoldsAny;
   bool tooMany = deleteLimit_ < 100 && plan.files > 10 && plan.files * 100 > uint64_t{deleteLimit_} * plan.destinationFiles;
   if (!everything && !tooMany) return JobOutcome::kDone;
-  WideString counts = text::Concat(text::DecimalUnsigned(plan.files), L" of ", text::DecimalUnsigned(plan.destinationFiles),
-                                   L" files");
-  if (!unattended_ && view_.ConfirmDeletions(text::Concat(L"This backup would delete ", counts, L" in ",
-                                                          currentPair_->destination, L". Delete them?"))) {
+  WideString files = text::DecimalUnsigned(plan.files);
+  WideString all = text::DecimalUnsigned(plan.destinationFiles);
+  if (!unattended_ && view_.ConfirmDeletions(text::Concat(L"This backup would delete ", files, L" of the ", all,
+                                                          L" files in ", currentPair_->destination, L". Delete them?"))) {
     return JobOutcome::kDone;
   }
-  log_.Log(messages::kDeletionsHeldBack, counts, messages::kWouldBeDeletedIn, currentPair_->destination);
+  log_.Log(messages::kDeletionsHeldBack, text::Concat(files, L" of ", all, L" files"), messages::kWouldBeDeletedIn,
+           currentPair_->destination);
   progress_.deletionsHeldBack = plan.files;
   if (unattended_) progress_.AddFailure();
   goAhead = false;

@@ -288,4 +288,22 @@ TEST_F(ProgressWindowTest, AStuckWorkerNeverStopsTheWindowDuringTheGracePeriod) 
   EXPECT_LE(view.longestGap, 50u);
 }
 
+// Strict from a source that came back empty: the window asks before anything goes, and No keeps it all.
+TEST_F(ProgressWindowTest, DeletingTheWholeBackupIsAskedFirst) {
+  ASSERT_TRUE(DeleteFileW((source + L"\\one.bin").c_str()));
+  ASSERT_TRUE(DeleteFileW((source + L"\\two.bin").c_str()));
+  ASSERT_TRUE(WriteTestFile(target + L"\\kept.txt", "precious"));
+  for (bool yes : {false, true}) {
+    SCOPED_TRACE(yes);
+    view.asked.clear();
+    QuestionAnswerer answerer(yes);
+    RunSummary summary = Run(BackupMode::kStrict, 0);
+    EXPECT_EQ(summary.result, RunResult::kFinished);
+    EXPECT_EQ(view.asked, std::vector<WideString>{L"This backup would delete 1 of the 1 files in " + target +
+                                                  L". Delete them?"});
+    EXPECT_EQ(Exists(target + L"\\kept.txt"), !yes);
+    EXPECT_EQ(summary.failures, 0u);  // a No is the user's answer, not a failure
+  }
+}
+
 }  // namespace

@@ -185,8 +185,9 @@ TEST_F(RunControllerTest, TheGuardHoldsBackDeletingEverythingOrTooMuch) {
     EXPECT_EQ(left, c.deleted ? c.sourceFiles : 20);
     WideString counts = text::Concat(text::Decimal(20 - c.sourceFiles), L" of 20 files");
     bool asked = !c.unattended;
-    EXPECT_EQ(view.questions, asked ? std::vector<WideString>{L"This backup would delete " + counts + L" in " +
-                                                                destination + L". Delete them?"}
+    WideString question = text::Concat(L"This backup would delete ", text::Decimal(20 - c.sourceFiles),
+                                       L" of the 20 files in ", destination, L". Delete them?");
+    EXPECT_EQ(view.questions, asked ? std::vector<WideString>{question}
                                     : std::vector<WideString>{});
     bool heldBack = !c.deleted;
     EXPECT_EQ(LogMessages(), heldBack ? std::vector<WideString>{L"Deletions held back: " + counts +

@@ -15,6 +15,7 @@
 #include "jobs/FtpLocation.h"
 #include "jobs/SettingsFile.h"
 #include "mainwnd/FtpLocationDialog.h"
+#include "mainwnd/JobStatus.h"
 #include "mainwnd/PairEditor.h"
 #include "mainwnd/MainWindowFrame.h"
 #include "mainwnd/StrictWarning.h"
@@ -185,6 +186,14 @@ int wmain(int argc, wchar_t** argv) {
     box.ShowBox(&window, L"Do you want to save the changes to daily.brlk?\r\n\r\nThe text of a message box wraps "
                          L"inside its margins.",
                 static_cast<MessageKind>(kind), 150, 360);
+  } else if (what == L"report") {
+    // What the main window says after a run in which files and a whole pair failed.
+    box.ShowBox(&window, FailureReport(2, 1), MessageKind::kOk, 150, 360);
+  } else if (what == L"deletions") {
+    // The progress window's question before a Strict run deletes most of the backup.
+    box.ShowBox(&window, L"This backup would delete 15 of the 20 files in C:\\Users\\me\\Documents\\Backup of the "
+                         L"documents. Delete them?",
+                MessageKind::kYesNo, 150, 360);
   } else if (what == L"tip") {
     box.ShowTip(window, L"Successfully saved.\r\nThe backup settings are in daily.brlk.||Saved");
   }
