@@ -6,6 +6,7 @@
 #include "engine/ForceDelete.h"
 #include "engine/Permissions.h"
 #include "mainwnd/MainWindow.h"
+#include "run/UnattendedRun.h"
 #include "schedule/Monitor.h"
 #include "setup/SettingsWindow.h"
 #include "setup/Uninstall.h"
@@ -46,7 +47,9 @@ bool Application::ApplyCommandLine(const wchar_t* commandLine) {
   startFlags_ = request.startFlags;
   settingsFileToLoad_ = std::move(request.settingsFileToLoad);
   missingSettingsFile_ = std::move(request.missingSettingsFile);
-  if (request.removeUpdateTemp) (void)ForceDelete(paths_.updateTempPath, 0);
+  preview_ = request.preview;
+  previewReport_ = std::move(request.previewReport);
+  if (request.removeUpdateTemp && !request.preview) (void)ForceDelete(paths_.updateTempPath, 0);
   return true;
 }
 
@@ -74,6 +77,15 @@ bool Application::RestartAfterUpdate(int showCommand) const {
 int Application::Run(const wchar_t* commandLine, int showCommand) {
   commandLine_ = WideString(text::View(commandLine));
   if (!ApplyCommandLine(commandLine)) return 0;
+  if (preview_) {
+    // A preview writes nothing but its report: no settings, no log, no update.
+    appIni_.SetReadOnly();
+    jobIni_.SetReadOnly();
+    UnattendedRequest request{UiMode::kQuiet,
+                              settingsFileToLoad_.empty() ? paths_.defaultSettingsPath : settingsFileToLoad_,
+                              missingSettingsFile_, true, previewReport_};
+    return RunUnattended(runEnvironment(), request);
+  }
   if (startFlags_ & kStartScheduledBackups) uiMode_ = UiMode::kPassive;
 
   if (UpdateCheckWanted() && RunUpdateCheck(paths_, appIni_, uiMode_) == UpdateOutcome::kNewVersionInstalled &&

@@ -57,6 +57,8 @@ class Application {
   WideString commandLine_;
   WideString settingsFileToLoad_;
   WideString missingSettingsFile_;
+  bool preview_ = false;
+  WideString previewReport_;
   IniFile appIni_;
   IniFile jobIni_;
   ErrorLog errorLog_{L""};

@@ -41,6 +41,12 @@ CommandLineRequest ParseCommandLine(const wchar_t* commandLine) {
       } else {
         request.missingSettingsFile = std::move(path);
       }
+    } else if (IsSwitch(argument, L"Preview")) {
+      request.preview = true;
+      request.previewReport.clear();
+    } else if (argument.size() > 9 && IsSwitch(argument.substr(0, 8), L"Preview") && argument[8] == L':') {
+      request.preview = true;
+      request.previewReport = CanonicalPath(argument.substr(9));
     } else if (IsSwitch(argument, L"Uninstall")) {
       request.uninstall = true;
       break;

@@ -19,6 +19,9 @@ struct CommandLineRequest {
   // given. Normal mode ignores it; an unattended run must end on it rather than run some other file in
   // its place.
   WideString missingSettingsFile;
+  // "/Preview" or "/Preview:<report file>": show what a run of the settings file would do, changing nothing.
+  bool preview = false;
+  WideString previewReport;  // made full; empty for the console
   bool uninstall = false;         // the uninstaller runs and nothing after it is examined
   bool removeUpdateTemp = false;  // the update that started us left its download behind
 };

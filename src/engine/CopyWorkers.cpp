@@ -39,7 +39,7 @@ DWORD WINAPI CopyWorkers::Entry(void* self) {
 }
 
 bool CopyWorkers::Hand(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry,
-                       bool replacing) {
+                       OldCopy old) {
   WideString key = text::ToLower(targetPath);
   std::unique_lock<std::mutex> lock(mutex_);
   if (!started_) StartWorkers();
@@ -51,7 +51,7 @@ bool CopyWorkers::Hand(const WideString& sourcePath, const WideString& targetPat
   }
   if (progress_.CancelRequested()) return false;
   targets_.insert(key);
-  waiting_.push_back(Task{sourcePath, targetPath, entry, std::move(key), replacing});
+  waiting_.push_back(Task{sourcePath, targetPath, entry, std::move(key), std::move(old)});
   if (working_ == 0) return CopyWaitingOnTheWalk(lock);
   lock.unlock();
   changed_.notify_all();
@@ -124,7 +124,7 @@ void CopyWorkers::Work() {
       return;
     }
     FileCopy copy{*source, *target, setup_.texts, CopyBuffer{buffer.get(), kCopyBufferSize}, progress_, log_};
-    (void)CopyOneFile(copy, task.sourcePath, task.targetPath, task.entry, task.replacing);
+    (void)CopyOneFile(copy, task.sourcePath, task.targetPath, task.entry, task.old);
     // A connection that broke (the file's failure is logged) is opened again for the next file.
     if (source->ConnectionLost()) source.reset();
     if (target->ConnectionLost()) target.reset();
@@ -141,7 +141,7 @@ bool CopyWorkers::CopyWaitingOnTheWalk(std::unique_lock<std::mutex>& lock) {
     ++busy_;
     lock.unlock();
     FileCopy copy{*setup_.walkSource, *setup_.walkTarget, setup_.texts, setup_.walkBuffer, progress_, log_};
-    bool goOn = CopyOneFile(copy, task.sourcePath, task.targetPath, task.entry, task.replacing);
+    bool goOn = CopyOneFile(copy, task.sourcePath, task.targetPath, task.entry, task.old);
     lock.lock();
     --busy_;
     targets_.erase(task.targetKey);

@@ -43,7 +43,7 @@ class CopyWorkers {
 
   // Hands a copy over, waiting while enough are waiting already (or while a copy to the same target is
   // under way). False once the run is cancelled.
-  bool Hand(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry, bool replacing = false);
+  bool Hand(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry, OldCopy old = {});
   // Waits until every copy handed over is done. False when the run was cancelled.
   bool Finish();
 
@@ -56,7 +56,7 @@ class CopyWorkers {
     WideString targetPath;
     SideEntry entry;
     WideString targetKey;  // the target path without regard to case
-    bool replacing = false;
+    OldCopy old;
   };
 
   void StartWorkers();  // with the lock held

@@ -38,6 +38,11 @@ struct ExclusiveLock {
 bool ErrorLog::Log(WideView prefix, WideView first, WideView second, WideView third) {
   WideString message = text::Concat(prefix, first, second, third);
   if (message.empty()) return false;
+  if (sink_) {
+    ExclusiveLock locked(lock_);
+    sink_(OneLine(message));
+    return true;
+  }
   SYSTEMTIME now;
   GetLocalTime(&now);
   return LogAt(now, message);

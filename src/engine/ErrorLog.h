@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class ErrorLog {
@@ -18,6 +19,10 @@ class ErrorLog {
   bool Log(WideView prefix, WideView first = {}, WideView second = {}, WideView third = {});
   // The same with a given time, for tests of day boundaries.
   bool LogAt(const SYSTEMTIME& time, WideView message);
+
+  // From now on entries go to sink (on the logging thread, one at a time) instead of the file: a preview
+  // writes nothing beside the program either.
+  void SendTo(std::function<void(WideView message)> sink) { sink_ = std::move(sink); }
 
   // Deletes the file; the next entry starts a fresh one.
   bool Clear();
@@ -40,6 +45,7 @@ class ErrorLog {
   void RememberTail(WideView section, WideView keyBase, unsigned suffix);
 
   WideString path_;
+  std::function<void(WideView message)> sink_;
   std::optional<Tail> tail_;
   SRWLOCK lock_ = SRWLOCK_INIT;  // a run's copy workers log from their own threads
 };

@@ -1,5 +1,7 @@
 #include "engine/FileCopy.h"
 
+#include "engine/Messages.h"
+
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -113,7 +115,7 @@ Streamed StreamOverlapped(const FileCopy& copy, uint64_t& received) {
 }  // namespace
 
 bool CopyOneFile(const FileCopy& copy, const WideString& sourcePath, const WideString& targetPath,
-                 const SideEntry& entry, bool replacing) {
+                 const SideEntry& entry, const OldCopy& old) {
   if (!copy.source.OpenRead(sourcePath)) {
     Fail(copy, copy.texts.cannotOpenSource, sourcePath, copy.source);
     return true;
@@ -140,12 +142,26 @@ bool CopyOneFile(const FileCopy& copy, const WideString& sourcePath, const WideS
       copy.target.AbandonWrite();
       return true;
     }
+    // The old copy moves to the versions only now that the new one is complete, and comes back when the
+    // new one cannot take its place after all.
+    WideString keptAt;
+    if (old.keepIn) {
+      MoveOutcome kept = KeepVersion(copy.target, *old.keepIn, targetPath, keptAt);
+      if (kept == MoveOutcome::kNothingThere) keptAt.clear();
+      if (kept != MoveOutcome::kMoved && kept != MoveOutcome::kNothingThere) {
+        Fail(copy, messages::kCouldNotKeepOldVersion, targetPath, copy.target);
+        copy.target.AbandonWrite();
+        return !copy.progress.CancelRequested();
+      }
+    }
     if (!copy.target.FinishWrite(entry)) {
       Fail(copy, copy.texts.cannotWrite, targetPath, copy.target);
+      if (!keptAt.empty()) (void)copy.target.MoveAside(keptAt, targetPath);
     } else {
       copy.progress.filesCopied.fetch_add(1, std::memory_order_relaxed);
       copy.progress.bytesCopied.fetch_add(received, std::memory_order_relaxed);
-      if (replacing) copy.progress.filesReplaced.fetch_add(1, std::memory_order_relaxed);
+      if (old.exists) copy.progress.filesReplaced.fetch_add(1, std::memory_order_relaxed);
+      if (!keptAt.empty()) copy.progress.versionsKept.fetch_add(1, std::memory_order_relaxed);
     }
     return !copy.progress.CancelRequested();
   }

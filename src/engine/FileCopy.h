@@ -7,6 +7,7 @@
 #include "engine/ErrorLog.h"
 #include "engine/RunProgress.h"
 #include "engine/Side.h"
+#include "engine/Versions.h"
 
 #include <cstdint>
 
@@ -39,8 +40,16 @@ struct FileCopy {
   ErrorLog& log;
 };
 
+// What the copy finds in the target's place.
+struct OldCopy {
+  bool exists = false;  // the new copy replaces one (for the run's figures)
+  // Where an old copy (if there is one) moves, once the new one is complete, to be kept as a version;
+  // none: it is replaced.
+  const VersionsPlace* keepIn = nullptr;
+};
+
 // Copies sourcePath to targetPath. A file that fails is logged (with the side's last reply) and counted,
-// and the walk goes on; false only when the run was cancelled.
-// replacing: the target has a copy, which the new one replaces (for the run's figures).
+// and the walk goes on; false only when the run was cancelled. An old copy that cannot be kept stays, and
+// the new one is not put in its place.
 bool CopyOneFile(const FileCopy& copy, const WideString& sourcePath, const WideString& targetPath,
-                 const SideEntry& entry, bool replacing = false);
+                 const SideEntry& entry, const OldCopy& old = {});

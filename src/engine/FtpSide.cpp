@@ -89,6 +89,26 @@ bool FtpSide::Delete(const WideString& path, bool isFolder) {
   return isFolder ? DeleteTree(path) : client_.DeleteRemoteFile(path);
 }
 
+MoveOutcome FtpSide::MoveAside(const WideString& path, const WideString& newPath) {
+  size_t slash = newPath.rfind(L'/');
+  WideString parent = slash != WideString::npos && slash > 0 ? newPath.substr(0, slash) : WideString(L"/");
+  if (!madeFolders_.count(parent) && !foundFolders_.count(parent)) {
+    if (client_.ChangeDirectory(parent)) {
+      foundFolders_.insert(parent);
+    } else if (MakeFolder(parent, 0)) {
+      madeFolders_.insert(parent);
+    } else {
+      return MoveOutcome::kFailed;
+    }
+  }
+  // Servers rename over an existing file without a word: in a folder this connection did not make, the
+  // new path is asked about first.
+  if (foundFolders_.count(parent) && (client_.QuerySize(newPath) || client_.ChangeDirectory(newPath))) {
+    return MoveOutcome::kPlaceTaken;
+  }
+  return client_.Rename(path, newPath) ? MoveOutcome::kMoved : MoveOutcome::kFailed;
+}
+
 // A server removes only empty folders: the content goes first, depth first, each level on a listing the
 // server gave in full. A folder that cannot be listed keeps everything in it.
 bool FtpSide::DeleteTree(const WideString& folder) {

@@ -7,6 +7,7 @@
 #include "engine/Side.h"
 
 #include <memory>
+#include <unordered_set>
 
 class FtpClient;
 
@@ -28,6 +29,7 @@ class FtpSide final : public Side {
   bool StillStands(const WideString&) override { return true; }
   bool MakeFolder(const WideString& folder, DWORD attributes) override;
   bool Delete(const WideString& path, bool isFolder) override;
+  MoveOutcome MoveAside(const WideString& path, const WideString& newPath) override;
 
   bool OpenRead(const WideString& path) override;
   int Read(void* buffer, size_t size) override;
@@ -55,4 +57,8 @@ class FtpSide final : public Side {
   WideString written_;
   uint64_t sent_ = 0;
   WideString notUnderstood_;
+  // The folders MoveAside made on this connection: nothing else can stand in them. In one it found there,
+  // an earlier run of the same second may have left the same path.
+  std::unordered_set<WideString> madeFolders_;
+  std::unordered_set<WideString> foundFolders_;
 };

@@ -60,6 +60,17 @@ bool LocalSide::Delete(const WideString& path, bool) {
   return ForceDelete(path, kDeleteResetPermissions) == ForceDeleteResult::kDeleted;
 }
 
+MoveOutcome LocalSide::MoveAside(const WideString& path, const WideString& newPath) {
+  size_t parent = newPath.find_last_of(L'\\');
+  if (parent != WideString::npos && !CreateFolder(WideView(newPath).substr(0, parent))) return MoveOutcome::kFailed;
+  // No copy in its place: a move to another volume would be a copy and a delete, not one rename.
+  if (MoveFileExW(LongPathForm(path).c_str(), LongPathForm(newPath).c_str(), 0)) return MoveOutcome::kMoved;
+  DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return MoveOutcome::kPlaceTaken;
+  if (error == ERROR_FILE_NOT_FOUND) return MoveOutcome::kNothingThere;
+  return MoveOutcome::kFailed;
+}
+
 bool LocalSide::OpenRead(const WideString& path) {
   if (!reading_.OpenForReading(path)) return false;
   // Exactly the length the file has now is copied: a file that grows meanwhile is not chased, and one

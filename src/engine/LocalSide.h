@@ -17,6 +17,7 @@ class LocalSide final : public Side {
   bool StillStands(const WideString& folder) override { return FolderExists(folder); }
   bool MakeFolder(const WideString& folder, DWORD attributes) override;
   bool Delete(const WideString& path, bool isFolder) override;
+  MoveOutcome MoveAside(const WideString& path, const WideString& newPath) override;
 
   bool OpenRead(const WideString& path) override;
   int Read(void* buffer, size_t size) override;

@@ -30,6 +30,8 @@ inline constexpr WideView kCouldNotReadRemoteFolder = L"Could not read remote fo
 // The folder, then the first line of its listing in no known format, in parentheses.
 inline constexpr WideView kCouldNotReadRemoteListing = L"Could not read remote folder listing: ";
 inline constexpr WideView kCouldNotDelete = L"Could not delete: ";
+// A file or folder to be deleted or replaced that could not be moved to the run's versions folder; it stays.
+inline constexpr WideView kCouldNotKeepOldVersion = L"Could not keep the old version: ";
 inline constexpr WideView kNameCannotBeSent = L"File name cannot be sent to this server: ";
 // The second of two entries of one source folder whose names differ only in case, for a target that cannot
 // hold both.

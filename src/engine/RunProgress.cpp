@@ -13,6 +13,7 @@ void RunProgress::ResetForJob() {
   filesReplaced = 0;
   entriesDeleted = 0;
   deletionsHeldBack = 0;
+  versionsKept = 0;
   newerInTarget = 0;
   progressPermille = 0;
 }

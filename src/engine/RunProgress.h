@@ -106,6 +106,7 @@ struct RunProgress {
   std::atomic<uint64_t> filesReplaced{0};
   std::atomic<uint64_t> entriesDeleted{0};
   std::atomic<uint64_t> deletionsHeldBack{0};
+  std::atomic<uint64_t> versionsKept{0};  // entries deleted or replaced that were kept as versions
 
   [[nodiscard]] bool CancelRequested() const { return cancelRequested.load(std::memory_order_relaxed) != 0; }
   void RequestCancel() {

@@ -43,6 +43,13 @@ enum class Leftovers {
   kClear,  // a folder the pass writes to: removed, or an old copy put back
 };
 
+enum class MoveOutcome {
+  kMoved,
+  kNothingThere,  // the side says there is no entry at the path
+  kPlaceTaken,    // an entry stands at the new path already; the entry stayed
+  kFailed,        // the entry stayed
+};
+
 class Side {
  public:
   virtual ~Side() = default;
@@ -63,6 +70,9 @@ class Side {
   [[nodiscard]] virtual bool MakeFolder(const WideString& folder, DWORD attributes) = 0;
   // A folder goes with everything in it. False when the entry is still there.
   [[nodiscard]] virtual bool Delete(const WideString& path, bool isFolder) = 0;
+  // Moves an entry (a folder with everything in it) to newPath on the same side, in one rename, making
+  // newPath's missing parent folders first; never over an entry already there.
+  [[nodiscard]] virtual MoveOutcome MoveAside(const WideString& path, const WideString& newPath) = 0;
 
   [[nodiscard]] virtual bool OpenRead(const WideString& path) = 0;
   // Up to size bytes; 0 at the end of the file, -1 on failure.

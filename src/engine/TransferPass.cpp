@@ -3,6 +3,7 @@
 #include "base/FileSystem.h"
 #include "engine/Messages.h"
 #include "engine/PassRules.h"
+#include "engine/Versions.h"
 
 #include <algorithm>
 #include <memory>
@@ -51,16 +52,28 @@ struct Direction {
   }
 };
 
-// The files in a folder and all its subfolders, links left out; what cannot be listed counts as none.
-uint64_t FilesBelow(Side& side, const WideString& folder) {
-  std::vector<SideEntry> entries;
-  if (side.List(folder, entries, Leftovers::kLeave) != ListOutcome::kListed) return 0;
+struct TreeSize {
   uint64_t files = 0;
+  uint64_t bytes = 0;
+};
+
+// The files in a folder and all its subfolders, links left out; what cannot be listed counts as none.
+TreeSize SizeBelow(Side& side, const WideString& folder) {
+  std::vector<SideEntry> entries;
+  TreeSize size;
+  if (side.List(folder, entries, Leftovers::kLeave) != ListOutcome::kListed) return size;
   for (const SideEntry& entry : entries) {
     if (entry.IsLink()) continue;
-    files += entry.IsDirectory() ? FilesBelow(side, side.Join(folder, entry.name)) : 1;
+    if (entry.IsDirectory()) {
+      TreeSize below = SizeBelow(side, side.Join(folder, entry.name));
+      size.files += below.files;
+      size.bytes += below.bytes;
+    } else {
+      ++size.files;
+      size.bytes += entry.size;
+    }
   }
-  return files;
+  return size;
 }
 
 // The attributes a new target folder takes from its source folder.
@@ -99,6 +112,10 @@ class TransferWalk {
         skipAttributes_(context.skipAttributes),
         clashes_(context.clashes),
         plan_(rules_.deletionPass ? context.plan : nullptr),
+        preview_(context.preview),
+        versions_{context.sourceRoot, context.versionsStamp},
+        versionsInTarget_{context.targetRoot, context.versionsStamp},
+        sourceRoot_(context.sourceRoot),
         otherRoot_(context.targetRoot),
         buffer_(context.copyBuffer),
         progress_(progress),
@@ -127,21 +144,28 @@ class TransferWalk {
                                      bool& stop);
   [[nodiscard]] Counterpart CounterpartOf(const OtherFolder& other, const SideEntry& entry,
                                           const WideString& lowerName, const WideString& targetPath);
-  void DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
+  void DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, const SideEntry& entry,
                        const WideString& target, const WideString& targetPath, const OtherFolder& other);
-  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry, bool replacing);
+  bool CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry,
+                const Counterpart& counterpart);
+  // Deletes an entry of a side, or moves it to the run's versions folder there.
+  [[nodiscard]] bool Remove(Side& side, const VersionsPlace& versions, const WideString& path, bool isFolder);
+  [[nodiscard]] bool KeepsVersions() const { return !versions_.stamp.empty(); }
+  // Whether the pass may change anything: neither a plan nor a preview does.
+  [[nodiscard]] bool Changes() const { return !plan_ && !preview_; }
   [[nodiscard]] bool ListingIsComplete(const Side& side, const WideString& folder);
 
   // A failure on a side: a server's refusal is said after the path, so that a refused TLS or a full disk
   // is not taken for a missing folder.
-  // A plan says nothing: the pass that follows it says it all.
+  // A plan says nothing: the pass that follows it says it all (in a preview none follows).
+  [[nodiscard]] bool Silent() const { return plan_ && !preview_; }
   void Fail(WideView prefix, WideView path, const Side& side) {
-    if (plan_) return;
+    if (Silent()) return;
     log_.Log(prefix, path, side.LastReply());
     progress_.AddFailure();
   }
   void Fail(WideView prefix, WideView path) {
-    if (plan_) return;
+    if (Silent()) return;
     log_.Log(prefix, path);
     progress_.AddFailure();
   }
@@ -157,6 +181,11 @@ class TransferWalk {
   const uint32_t skipAttributes_;
   const ClashRule clashes_;
   DeletionPlan* const plan_;
+  PassPreview* const preview_;
+  // Where what is deleted (in the side the deletion pass walks) or replaced (in the target) is kept.
+  const VersionsPlace versions_;
+  const VersionsPlace versionsInTarget_;
+  const WideString sourceRoot_;
   const WideString otherRoot_;
   unsigned char* const buffer_;
   RunProgress& progress_;
@@ -167,21 +196,26 @@ class TransferWalk {
 };
 
 bool TransferWalk::Folder(const WideString& source, const WideString& target, DWORD attributes) {
-  if (!rules_.deletionPass && !target_.FolderExists(target) && !target_.MakeFolder(target, attributes)) {
-    Fail(direction_.cannotCreateFolder, target, target_);
-    return true;
+  if (!rules_.deletionPass && !target_.FolderExists(target)) {
+    if (preview_) {
+      preview_->Planned(PlannedAction::kFolder, target, 0);
+    } else if (!target_.MakeFolder(target, attributes)) {
+      Fail(direction_.cannotCreateFolder, target, target_);
+      return true;
+    }
   }
 
   // Remote listings are read whole and closed before anything else happens on the connection.
   // The deletion pass walks the side it deletes in; a copying pass writes to the other one. Leftovers of a
   // killed run are cleared only where the pass writes.
   std::vector<SideEntry> entries;
-  if (source_.List(source, entries, rules_.deletionPass && !plan_ ? Leftovers::kClear : Leftovers::kLeave) !=
+  if (source_.List(source, entries, rules_.deletionPass && Changes() ? Leftovers::kClear : Leftovers::kLeave) !=
       ListOutcome::kListed) {
     // A listing that failed is no empty folder: what it would have shown was neither copied nor compared.
     if (!progress_.CancelRequested()) Fail(direction_.cannotReadFolder, source, source_);
     return !progress_.ShouldStop();
   }
+  if (source == sourceRoot_) LeaveOutVersionsFolder(entries);
   bool sourceComplete = ListingIsComplete(source_, source);
   // The other side is listed in every pass: comparisons and the deletion pass read their answers from
   // it, and the listing clears what a killed run left there.
@@ -228,8 +262,10 @@ bool TransferWalk::Folder(const WideString& source, const WideString& target, DW
 OtherFolder TransferWalk::ListOther(const WideString& target) {
   OtherFolder other;
   std::vector<SideEntry> listed;
-  other.outcome = target_.List(target, listed, rules_.deletionPass ? Leftovers::kLeave : Leftovers::kClear);
+  other.outcome =
+      target_.List(target, listed, rules_.deletionPass || !Changes() ? Leftovers::kLeave : Leftovers::kClear);
   if (other.outcome != ListOutcome::kListed) return other;
+  if (target == otherRoot_) LeaveOutVersionsFolder(listed);
   // What an incomplete listing does not show cannot be taken for missing.
   other.incomplete = !ListingIsComplete(target_, target);
   other.entries.reserve(listed.size());
@@ -282,7 +318,7 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
     if (!entry.IsDirectory()) ++plan_->destinationFiles;
   }
   if (rules_.deletionPass && !counterpart.exists) {
-    DeleteUnmatched(counterpart, sourcePath, entry.IsDirectory(), target, targetPath, other);
+    DeleteUnmatched(counterpart, sourcePath, entry, target, targetPath, other);
     return true;
   }
   bool clash = counterpart.entry && counterpart.entry->IsDirectory() != entry.IsDirectory();
@@ -311,7 +347,7 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
     }
     return true;
   }
-  if (clash) counterpart = {};
+  if (clash) counterpart = Counterpart{false, true, nullptr};  // it made way
 
   if (entry.IsDirectory()) {
     if (direction_.foldersAfterFiles) {
@@ -333,12 +369,13 @@ bool TransferWalk::Entry(const WideString& source, const WideString& target, con
       // In Sync the other pass carries it back; otherwise it stays newer in the target, and the run says so.
       if (comparison == Comparison::kTargetNewer && !rules_.syncing) {
         progress_.newerInTarget.fetch_add(1, std::memory_order_relaxed);
+        if (preview_) preview_->Planned(PlannedAction::kNewer, targetPath, counterpart.entry->size);
       }
       progress_.AddBytes(entry.size);
       return true;
     }
   }
-  return CopyFile(sourcePath, targetPath, entry, counterpart.exists);
+  return CopyFile(sourcePath, targetPath, entry, counterpart);
 }
 
 bool TransferWalk::ResolveClash(const SideEntry& entry, const Counterpart& counterpart, const WideString& targetPath) {
@@ -348,13 +385,16 @@ bool TransferWalk::ResolveClash(const SideEntry& entry, const Counterpart& count
       Fail(entry.IsDirectory() ? messages::kCouldNotReplaceFileWithFolder : messages::kCouldNotReplaceFolderWithFile,
            targetPath);
       return false;
-    case ClashRule::kReplace:
+    case ClashRule::kReplace: {
       // Only on a definite answer: what the target holds there is known from its listing or a lookup.
-      if (!target_.Delete(targetPath, counterpart.entry->IsDirectory())) {
-        Fail(messages::kCouldNotDelete, targetPath, target_);
-        return false;
+      bool isFolder = counterpart.entry->IsDirectory();
+      if (preview_) {
+        uint64_t bytes = isFolder ? SizeBelow(target_, targetPath).bytes : counterpart.entry->size;
+        preview_->Planned(PlannedAction::kDelete, targetPath, bytes);
+        return true;
       }
-      return true;
+      return Remove(target_, versionsInTarget_, targetPath, isFolder);
+    }
   }
   return false;
 }
@@ -384,20 +424,22 @@ Counterpart TransferWalk::CounterpartOf(const OtherFolder& other, const SideEntr
   return counterpart;
 }
 
-void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, bool isFolder,
+void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideString& sourcePath, const SideEntry& entry,
                                    const WideString& target, const WideString& targetPath, const OtherFolder& other) {
   // "Not found" counts only while the folder on the other side is still there to ask.
   if (counterpart.definitelyMissing && target_.StillStands(target)) {
-    if (plan_) {
-      uint64_t files = isFolder ? FilesBelow(source_, sourcePath) : 1;
-      plan_->files += files;
-      if (isFolder) plan_->destinationFiles += files;
+    bool isFolder = entry.IsDirectory();
+    if (plan_ || preview_) {
+      TreeSize size = isFolder ? SizeBelow(source_, sourcePath) : TreeSize{1, entry.size};
+      if (plan_) {
+        plan_->files += size.files;
+        if (isFolder) plan_->destinationFiles += size.files;
+      }
+      if (preview_) preview_->Planned(PlannedAction::kDelete, sourcePath, size.bytes);
       return;
     }
-    if (source_.Delete(sourcePath, isFolder)) {
+    if (Remove(source_, versions_, sourcePath, isFolder)) {
       progress_.entriesDeleted.fetch_add(1, std::memory_order_relaxed);
-    } else {
-      Fail(messages::kCouldNotDelete, sourcePath, source_);
     }
     return;
   }
@@ -412,24 +454,53 @@ void TransferWalk::DeleteUnmatched(const Counterpart& counterpart, const WideStr
 
 // False only when cancelled: a file that fails is logged, and the walk goes on.
 bool TransferWalk::CopyFile(const WideString& sourcePath, const WideString& targetPath, const SideEntry& entry,
-                            bool replacing) {
-  if (workers_) return workers_->Hand(sourcePath, targetPath, entry, replacing);
+                            const Counterpart& counterpart) {
+  if (preview_) {
+    preview_->Planned(counterpart.exists ? PlannedAction::kUpdate : PlannedAction::kNew, targetPath, entry.size);
+    progress_.AddBytes(entry.size);
+    return !progress_.ShouldStop();
+  }
+  // A copy of the same size and time as the new one loses nothing when it is replaced (Common without the
+  // update method copies every file every time); one whose presence is not known may still be there.
+  OldCopy old{counterpart.exists};
+  bool same = counterpart.entry && Compare(entry, *counterpart.entry) == Comparison::kSame;
+  if (KeepsVersions() && !same && !counterpart.definitelyMissing) old.keepIn = &versionsInTarget_;
+  if (workers_) return workers_->Hand(sourcePath, targetPath, entry, std::move(old));
   CopyTexts texts = Texts();
   return CopyOneFile(FileCopy{source_, target_, texts, CopyBuffer{buffer_, kCopyBufferSize}, progress_, log_},
-                     sourcePath, targetPath, entry, replacing);
+                     sourcePath, targetPath, entry, old);
+}
+
+bool TransferWalk::Remove(Side& side, const VersionsPlace& versions, const WideString& path, bool isFolder) {
+  if (!KeepsVersions()) {
+    if (side.Delete(path, isFolder)) return true;
+    Fail(messages::kCouldNotDelete, path, side);
+    return false;
+  }
+  WideString keptAt;
+  switch (KeepVersion(side, versions, path, keptAt)) {
+    case MoveOutcome::kMoved: progress_.versionsKept.fetch_add(1, std::memory_order_relaxed); return true;
+    case MoveOutcome::kNothingThere: return true;  // gone meanwhile
+    case MoveOutcome::kPlaceTaken:
+    case MoveOutcome::kFailed: break;
+  }
+  Fail(messages::kCouldNotKeepOldVersion, path, side);
+  return false;
 }
 
 bool TransferWalk::ListingIsComplete(const Side& side, const WideString& folder) {
   if (side.NotUnderstood().empty()) return true;
-  if (plan_) return false;
+  if (Silent()) return false;
   log_.Log(messages::kCouldNotReadRemoteListing, folder, text::Concat(L" (", side.NotUnderstood(), L")"));
   progress_.AddFailure();
   return false;
 }
 
-bool CountFolder(Side& side, const WideString& folder, uint32_t skipAttributes, RunProgress& progress) {
+bool CountFolder(Side& side, const WideString& folder, uint32_t skipAttributes, RunProgress& progress,
+                 bool root = false) {
   std::vector<SideEntry> entries;
   if (side.List(folder, entries, Leftovers::kLeave) != ListOutcome::kListed) return true;
+  if (root) LeaveOutVersionsFolder(entries);
   for (const SideEntry& entry : entries) {
     if (entry.IsLink()) continue;
     if (entry.IsDirectory()) {
@@ -454,7 +525,7 @@ void RunTransferPass(const PassContext& context, RunProgress& progress, ErrorLog
   TransferWalk walk(context, progress, log);
   std::unique_ptr<CopyWorkers> workers;
   bool deletionPass = (context.runFlags & kRunStrict) != 0;
-  if (!deletionPass && context.copyWorkers > 1 && context.makeSource && context.makeTarget) {
+  if (!deletionPass && !context.preview && context.copyWorkers > 1 && context.makeSource && context.makeTarget) {
     workers = std::make_unique<CopyWorkers>(
         CopyWorkerSetup{context.copyWorkers, context.makeSource, context.makeTarget, walk.Texts(), &context.source,
                         &context.target, CopyBuffer{context.copyBuffer, kCopyBufferSize}},
@@ -470,5 +541,5 @@ void RunTransferPass(const PassContext& context, RunProgress& progress, ErrorLog
 bool RunCountingPass(Side& source, const WideString& root, uint32_t skipAttributes, RunProgress& progress) {
   progress.totalBytes = 1;
   progress.totalItems = 1;
-  return CountFolder(source, root, skipAttributes, progress);
+  return CountFolder(source, root, skipAttributes, progress, true);
 }

@@ -308,7 +308,7 @@ void IniFile::ApplyChange(const Change& change) {
 bool IniFile::Save(std::optional<WideView> path) {
   // Writing back a store that did not read its file fully would replace that file with what little was
   // understood of it; only a path the caller names may do that.
-  if (!path && writeBackRefused()) return false;
+  if (readOnly_ || (!path && writeBackRefused())) return false;
   if (path) path_ = WideString(*path);
   if (path_.empty()) return false;
   if (!path) return MergeIntoFile();

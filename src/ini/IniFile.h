@@ -58,6 +58,8 @@ class IniFile {
 
   // Automatic saving (at destruction and before another Load) writes only a store that changed.
   void SetAutoSave(bool on) { autoSave_ = on; }
+  // A store that never writes its file, whatever it is asked (a preview changes nothing).
+  void SetReadOnly() { readOnly_ = true; }
   // Whether the store holds changes not yet saved.
   [[nodiscard]] bool modified() const { return !changes_.empty(); }
   [[nodiscard]] bool autoSave() const { return autoSave_; }
@@ -96,6 +98,7 @@ class IniFile {
   void ApplyChange(const Change& change);
 
   bool autoSave_ = false;
+  bool readOnly_ = false;
   bool loadFailedOnExistingFile_ = false;
   bool textHeldZero_ = false;
   std::vector<Change> changes_;  // since the last load or save, in order

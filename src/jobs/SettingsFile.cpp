@@ -151,6 +151,11 @@ int InspectSettingsFile(WideView path) {
   return checked;
 }
 
+uint32_t KeepVersionsSetting(const IniFile& jobIni) {
+  auto days = text::ParseBoundedDecimal(text::View(jobIni.GetString(kSettings, L"KeepVersions", L"")), 0, 36500);
+  return days ? static_cast<uint32_t>(*days) : kDefaultKeepVersions;
+}
+
 uint32_t DeleteLimitSetting(const IniFile& jobIni) {
   auto limit = text::ParseBoundedDecimal(text::View(jobIni.GetString(kSettings, L"DeleteLimit", L"")), 1, 100);
   return limit ? static_cast<uint32_t>(*limit) : kDefaultDeleteLimit;

@@ -21,6 +21,10 @@ uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& o
 // a Strict job may delete without holding its deletions back; 50 for anything else, 100 for no such limit.
 inline constexpr uint32_t kDefaultDeleteLimit = 50;
 [[nodiscard]] uint32_t DeleteLimitSetting(const IniFile& jobIni);
+// "Settings"/"KeepVersions" of a settings file: how many days the versions of deleted and replaced files are
+// kept (0-36500; 0 keeps none); 30 when the key is absent or holds anything else.
+inline constexpr uint32_t kDefaultKeepVersions = 30;
+[[nodiscard]] uint32_t KeepVersionsSetting(const IniFile& jobIni);
 
 // Turns the "source=destination" lines of a version-0 store (those without "<|>") into numbered "<|>"
 // lines in their place, leaves lines already in the numbered form as they are, sets version 1 and saves

@@ -450,6 +450,7 @@ void MainWindowFrame::StartBackup() {
   controller.SetCertificatePins(&pins);
   controller.SetFtpTransfers(FtpTransfersSetting(environment_.appIni));
   controller.SetDeleteLimit(DeleteLimitSetting(environment_.jobIni));
+  controller.SetKeepVersions(KeepVersionsSetting(environment_.jobIni));
   controller.SetHistory(environment_.history, currentFile_);
   controller.Prepare(options);
   RunSummary summary = controller.Run(jobs);

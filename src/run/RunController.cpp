@@ -6,6 +6,7 @@
 #include "engine/Messages.h"
 #include "engine/PassRules.h"
 #include "engine/TransferPass.h"
+#include "engine/Versions.h"
 #include "ftp/FtpClient.h"
 #include "jobs/FtpLocation.h"
 #include "run/PairChecks.h"
@@ -39,6 +40,17 @@ WideString ExpandLocalPath(const WideString& path) {
   if (length == 0 || length > std::size(buffer)) return path;
   return WideString(buffer, length - 1);
 }
+
+// What the plan of a deletion pass would delete, for a preview to show as deletions or as held back.
+class PlannedDeletions final : public PassPreview {
+ public:
+  struct Deletion {
+    WideString path;
+    uint64_t bytes;
+  };
+  void Planned(PlannedAction, const WideString& path, uint64_t bytes) override { deletions.push_back({path, bytes}); }
+  std::vector<Deletion> deletions;
+};
 
 // A refusal of the server as "550 No such file or directory."; empty for any other reply.
 WideString ReplyText(const FtpReply& reply) {
@@ -97,6 +109,8 @@ void RunController::Prepare(const BackupOptions& options) {
 RunSummary RunController::Run(const JobList& jobs) {
   RunSummary summary;
   restoring_ = (runFlags_ & kRunRestore) != 0;
+  GetLocalTime(&runStart_);
+  versionsStamp_ = VersionStamp(runStart_);
   view_.Open(restoring_ ? L"Restore operation progress" : L"Backup operation progress");
 
   std::vector<const FolderPair*> checked;
@@ -106,7 +120,9 @@ RunSummary RunController::Run(const JobList& jobs) {
 
   for (size_t i = 0; i < checked.size(); ++i) {
     uint64_t started = GetTickCount64();
+    if (preview_) preview_->BeginJob(*checked[i]);
     JobOutcome outcome = RunJob(*checked[i], i + 1, checked.size());
+    if (preview_) preview_->EndJob(outcome != JobOutcome::kSkipped);
     RecordJob(*checked[i], outcome, started);
     // The job's counters are reset per job; the run's summary covers all of them. A pair that could not
     // be set up is counted as such, not as the files it never reached.
@@ -123,7 +139,7 @@ RunSummary RunController::Run(const JobList& jobs) {
   }
   // Recorded before the completion action, which may end the session.
   RecordEnd(summary);
-  summary.result = CarryOutCompletion();
+  if (!preview_) summary.result = CarryOutCompletion();
   view_.Close();
   return summary;
 }
@@ -147,6 +163,7 @@ void RunController::RecordJob(const FolderPair& pair, JobOutcome outcome, uint64
   record.replaced = progress_.filesReplaced.load();
   record.deleted = progress_.entriesDeleted.load();
   record.heldBack = progress_.deletionsHeldBack.load();
+  record.keptAsVersions = progress_.versionsKept.load();
   record.newerInTarget = progress_.newerInTarget.load();
   record.failures = progress_.failureCount.load();
   record.seconds = (GetTickCount64() - startTick) / 1000;
@@ -261,6 +278,7 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
   std::vector<PlannedPass> passes = PlanPasses(index, count);
   jobStartTick_ = GetTickCount64();
   nextElapsedMark_ = 1000;
+  if (JobOutcome expired = ExpireOldVersions(sides); expired != JobOutcome::kDone) return expired;
   if (JobOutcome counted = CountJob(passes[0], sides); counted != JobOutcome::kDone) return counted;
   view_.ShowMarquee(false);
   progress_.progressPermille = 0;
@@ -308,9 +326,22 @@ bool RunController::CheckSides(const JobSide (&sides)[2]) {
     return Skip(restoring_ ? messages::kRestoringSourceNotFound : messages::kSourceDirectoryNotFound,
                 text::Concat(*read.shown, RefusalOf(read.client.get())));
   }
+  // A preview makes nothing: the pass says that the root would be made.
   const JobSide& written = restoring_ ? sides[0] : sides[1];
-  if (!written.remote && !CreateFolder(written.root)) return Skip(messages::kCouldNotCreateDestinationFolder, written.root);
+  if (!preview_ && !written.remote && !CreateFolder(written.root)) {
+    return Skip(messages::kCouldNotCreateDestinationFolder, written.root);
+  }
   return true;
+}
+
+RunController::JobOutcome RunController::ExpireOldVersions(JobSide (&sides)[2]) {
+  if (preview_ || keepVersions_ == 0) return JobOutcome::kDone;
+  bool changesSource = restoring_ || (runFlags_ & kRunSync);
+  bool changesDestination = !restoring_;
+  return RunWorker([&] {
+    if (changesSource) ExpireVersions(*sides[0].walker, sides[0].root, keepVersions_, runStart_, log_, progress_);
+    if (changesDestination) ExpireVersions(*sides[1].walker, sides[1].root, keepVersions_, runStart_, log_, progress_);
+  });
 }
 
 RunController::JobOutcome RunController::CountJob(const PlannedPass& first, JobSide (&sides)[2]) {
@@ -323,12 +354,24 @@ RunController::JobOutcome RunController::CountJob(const PlannedPass& first, JobS
 
 RunController::JobOutcome RunController::GuardDeletions(const PlannedPass& pass, JobSide (&sides)[2], bool& goAhead) {
   DeletionPlan plan;
-  if (JobOutcome planned = Transfer(pass, sides, &plan); planned != JobOutcome::kDone) return planned;
+  PlannedDeletions planned;
+  if (JobOutcome outcome = Transfer(pass, sides, &plan, preview_ ? &planned : nullptr); outcome != JobOutcome::kDone) {
+    return outcome;
+  }
   progress_.StartPass();
   // A source that lists empty is far more often a drive that came back empty, or the wrong folder, than a
   // wish to delete the whole backup.
   bool everything = plan.sourceRootEmpty && plan.destinationHoldsAny;
   bool tooMany = deleteLimit_ < 100 && plan.files > 10 && plan.files * 100 > uint64_t{deleteLimit_} * plan.destinationFiles;
+  if (preview_) {
+    // The plan was the preview's deletion pass: nothing follows it.
+    for (const auto& deletion : planned.deletions) {
+      preview_->Planned(everything || tooMany ? PlannedAction::kHeld : PlannedAction::kDelete, deletion.path,
+                        deletion.bytes);
+    }
+    goAhead = false;
+    return JobOutcome::kDone;
+  }
   if (!everything && !tooMany) return JobOutcome::kDone;
   WideString files = text::DecimalUnsigned(plan.files);
   WideString all = text::DecimalUnsigned(plan.destinationFiles);
@@ -344,7 +387,8 @@ RunController::JobOutcome RunController::GuardDeletions(const PlannedPass& pass,
   return JobOutcome::kDone;
 }
 
-RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2], DeletionPlan* plan) {
+RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSide (&sides)[2], DeletionPlan* plan,
+                                                  PassPreview* planPreview) {
   JobSide& from = pass.reversed ? sides[1] : sides[0];
   JobSide& to = pass.reversed ? sides[0] : sides[1];
   PassContext context{*from.walker, *to.walker, from.root, to.root, pass.runFlags, skipAttributes_, copyBuffer_.get()};
@@ -357,6 +401,8 @@ RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSi
   bool secondSyncPass = (runFlags_ & kRunSync) && pass.reversed;
   context.clashes = strictCopy ? ClashRule::kReplace : secondSyncPass ? ClashRule::kIgnore : ClashRule::kReport;
   context.plan = plan;
+  context.preview = plan ? planPreview : preview_;
+  if (keepVersions_ > 0) context.versionsStamp = versionsStamp_;
   statusText_ = pass.status;
   view_.ShowStatus(statusText_);
   return RunWorker([&] { RunTransferPass(context, progress_, log_); });

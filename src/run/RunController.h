@@ -56,6 +56,17 @@ inline constexpr size_t kMaxFtpTransfers = 16;
 // The RunFlags of a run from the user's options.
 [[nodiscard]] uint32_t RunFlagsOf(const BackupOptions& options);
 
+// What a preview of a run is told: each job as it begins and ends, and each thing its passes would do.
+class RunPreview : public PassPreview {
+ public:
+  virtual void BeginJob(const FolderPair& pair) = 0;
+  // setUp: false when the pair could not be set up (logged), and nothing was looked at.
+  virtual void EndJob(bool setUp) = 0;
+
+ protected:
+  ~RunPreview() = default;
+};
+
 class RunController {
  public:
   RunController(RunProgress& progress, ErrorLog& log, ProgressView& view, SystemPower& power, double osVersion)
@@ -76,6 +87,16 @@ class RunController {
   void SetHistory(RunHistory* history, WideString settingsFile) {
     history_ = history;
     settingsFile_ = std::move(settingsFile);
+  }
+  // How many days the versions of deleted and replaced files are kept (a run folder each, under
+  // "Brimlark versions" at the root of the side the run changes); 0: none are kept, and those there stay.
+  void SetKeepVersions(uint32_t days) { keepVersions_ = days; }
+  // A preview: the run goes the same way and tells preview of everything it would do, but changes
+  // nothing on either side (no folders, versions or leftovers cleared), asks nothing, records nothing and
+  // carries out no completion action.
+  void SetPreview(RunPreview* preview) {
+    preview_ = preview;
+    if (preview) unattended_ = true;
   }
   // Passive and Quiet: nothing is asked; deletions the guard holds back are a failure of the run.
   void SetUnattended(bool unattended) { unattended_ = unattended; }
@@ -126,7 +147,9 @@ class RunController {
   // The counting pass, over what the first pass reads.
   [[nodiscard]] JobOutcome CountJob(const PlannedPass& first, JobSide (&sides)[2]);
   // One transfer pass on a worker.
-  [[nodiscard]] JobOutcome Transfer(const PlannedPass& pass, JobSide (&sides)[2], DeletionPlan* plan = nullptr);
+  // With a plan: the deletion pass only finds what it would delete, and tells planPreview of each.
+  [[nodiscard]] JobOutcome Transfer(const PlannedPass& pass, JobSide (&sides)[2], DeletionPlan* plan = nullptr,
+                                    PassPreview* planPreview = nullptr);
   // Before a deletion pass: finds what it would delete, and holds it all back (goAhead false, logged) when the
   // source root is empty or more than the limit would go, unless the user says yes to it.
   [[nodiscard]] JobOutcome GuardDeletions(const PlannedPass& pass, JobSide (&sides)[2], bool& goAhead);
@@ -139,6 +162,8 @@ class RunController {
   void RefreshWhileWaiting();
   [[nodiscard]] RunResult CarryOutCompletion();
   void RecordJob(const FolderPair& pair, JobOutcome outcome, uint64_t startTick);
+  // Clears run folders older than the kept days from the versions folders of the sides the job changes.
+  [[nodiscard]] JobOutcome ExpireOldVersions(JobSide (&sides)[2]);
   void RecordEnd(const RunSummary& summary);
 
   RunProgress& progress_;
@@ -155,6 +180,10 @@ class RunController {
   std::function<std::unique_ptr<Side>()> localSideMaker_;
   WorkerStarter startWorker_;
   uint32_t deleteLimit_ = 50;
+  uint32_t keepVersions_ = 0;
+  WideString versionsStamp_;  // the run's start, as its versions folder is named
+  SYSTEMTIME runStart_{};
+  RunPreview* preview_ = nullptr;
   RunHistory* history_ = nullptr;
   WideString settingsFile_;
   bool unattended_ = false;

@@ -3,6 +3,7 @@
 #include "base/FileSystem.h"
 #include "jobs/SettingsFile.h"
 #include "run/IniCertificatePins.h"
+#include "run/PreviewReport.h"
 #include "run/ProgressWindow.h"
 
 #include <windows.h>
@@ -46,9 +47,7 @@ int EndOnSettingsFile(ErrorLog& log, SettingsFileState state, WideView path) {
   return kExitFailures;
 }
 
-}  // namespace
-
-int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& request) {
+int RunChecked(const RunEnvironment& environment, const UnattendedRequest& request, RunPreview* preview) {
   ErrorLog& log = environment.errorLog;
   // A named file that was missing when the command line was read stays the error even if something has
   // appeared under its name since; only the reason logged follows what a lookup says now.
@@ -73,15 +72,31 @@ int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& re
   // Passive shows the progress window, asking nothing unless the user presses Cancel; Quiet shows nothing.
   HiddenProgressView hidden;
   ProgressWindow window;
-  ProgressView& view = request.uiMode == UiMode::kPassive ? static_cast<ProgressView&>(window) : hidden;
+  ProgressView& view = request.uiMode == UiMode::kPassive && !preview ? static_cast<ProgressView&>(window) : hidden;
   WindowsPower power;
   RunController controller(environment.progress, log, view, power, environment.osVersion);
   IniCertificatePins pins(environment.appIni);
   controller.SetCertificatePins(&pins);
   controller.SetFtpTransfers(FtpTransfersSetting(environment.appIni));
   controller.SetDeleteLimit(DeleteLimitSetting(environment.jobIni));
+  controller.SetKeepVersions(KeepVersionsSetting(environment.jobIni));
   controller.SetUnattended(true);
-  controller.SetHistory(environment.history, settingsFile);
+  if (preview) {
+    controller.SetPreview(preview);
+  } else {
+    controller.SetHistory(environment.history, settingsFile);
+  }
   controller.Prepare(options);
   return ExitCodeOf(controller.Run(jobs));
+}
+
+}  // namespace
+
+int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& request) {
+  if (!request.preview) return RunChecked(environment, request, nullptr);
+  PreviewReport report;
+  environment.errorLog.SendTo([&report](WideView message) { report.Problem(message); });
+  int exitCode = RunChecked(environment, request, &report);
+  environment.errorLog.SendTo(nullptr);
+  return WritePreviewReport(request.previewReport, report.Text()) ? exitCode : kExitFailures;
 }

@@ -22,6 +22,7 @@ class LocalSideWithReads final : public Side {
   bool StillStands(const WideString& folder) override { return inner_.StillStands(folder); }
   bool MakeFolder(const WideString& folder, DWORD attributes) override { return inner_.MakeFolder(folder, attributes); }
   bool Delete(const WideString& path, bool isFolder) override { return inner_.Delete(path, isFolder); }
+  MoveOutcome MoveAside(const WideString& path, const WideString& newPath) override { return inner_.MoveAside(path, newPath); }
   bool OpenRead(const WideString& path) override { return inner_.OpenRead(path); }
   int Read(void* buffer, size_t size) override { return read_(inner_, buffer, size, ++reads_); }
   bool CloseRead() override { return inner_.CloseRead(); }
