@@ -101,12 +101,15 @@ MoveOutcome FtpSide::MoveAside(const WideString& path, const WideString& newPath
       return MoveOutcome::kFailed;
     }
   }
-  // Servers rename over an existing file without a word: in a folder this connection did not make, the
-  // new path is asked about first.
-  if (foundFolders_.count(parent) && (client_.QuerySize(newPath) || client_.ChangeDirectory(newPath))) {
+  // Servers rename over an existing file without a word: unless the new path is known to be free, it is
+  // asked about first.
+  bool known = madeFolders_.count(parent) != 0;
+  if (known ? movedHere_.count(newPath) != 0 : (client_.QuerySize(newPath) || client_.ChangeDirectory(newPath))) {
     return MoveOutcome::kPlaceTaken;
   }
-  return client_.Rename(path, newPath) ? MoveOutcome::kMoved : MoveOutcome::kFailed;
+  if (!client_.Rename(path, newPath)) return MoveOutcome::kFailed;
+  if (known) movedHere_.insert(newPath);
+  return MoveOutcome::kMoved;
 }
 
 // A server removes only empty folders: the content goes first, depth first, each level on a listing the

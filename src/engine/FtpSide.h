@@ -57,8 +57,9 @@ class FtpSide final : public Side {
   WideString written_;
   uint64_t sent_ = 0;
   WideString notUnderstood_;
-  // The folders MoveAside made on this connection: nothing else can stand in them. In one it found there,
-  // an earlier run of the same second may have left the same path.
+  // The folders MoveAside made on this connection hold only what it moved there since. In one it found
+  // there, an earlier run of the same second may have left the same path.
   std::unordered_set<WideString> madeFolders_;
   std::unordered_set<WideString> foundFolders_;
+  std::unordered_set<WideString> movedHere_;
 };

@@ -3,6 +3,7 @@
 
 #include "base/FileSystem.h"
 #include "base/UniqueHandle.h"
+#include "engine/Versions.h"
 #include "ini/IniFile.h"
 
 #include "TestSupport.h"
@@ -318,6 +319,158 @@ TEST_F(DataSafetyKilledCopy, UnattendedStrictHoldsBackMassDeletions) {
   EXPECT_TRUE(text::EndsWith(history[3], L"\texit=1"));
   EXPECT_NE(history[4].find(L"\tdeleted=15\t"), WideString::npos) << text::ToUtf8(history[4]);
   EXPECT_TRUE(text::EndsWith(history[5], L"\texit=0"));
+}
+
+// The name of the run folder of a run that started days ago.
+WideString StampDaysAgo(int days) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME time;
+  SystemTimeToFileTime(&now, &time);
+  uint64_t value = (static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime) -
+                   static_cast<uint64_t>(days) * 86400 * 10'000'000;
+  time = {static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+  SYSTEMTIME then;
+  FileTimeToSystemTime(&time, &then);
+  return VersionStamp(then);
+}
+
+// What a run keeps of what it deletes and replaces, what it clears when it has been kept long enough, and
+// an old copy that cannot be moved aside (held open by another program): it stays, and no new copy takes
+// its place.
+TEST_F(DataSafetyKilledCopy, VersionsKeepWhatRunsReplaceAndDeleteUntilTheyExpire) {
+  WideString versions = backup + L"\\Brimlark versions";
+  WideString recent = StampDaysAgo(29), expired = StampDaysAgo(31);
+  ASSERT_TRUE(WriteTestFile(versions + L"\\" + recent + L"\\r.txt", "recent"));
+  ASSERT_TRUE(WriteTestFile(versions + L"\\" + expired + L"\\e.txt", "expired"));
+  ASSERT_TRUE(WriteTestFile(versions + L"\\notes\\n.txt", "the user's own"));
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("new a", 0, MakeFileTime(2024, 2, 1))));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\a.txt", FileContent("old a", 0, MakeFileTime(2024, 1, 1))));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\gone.txt", "gone"));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\old\\inside.txt", "inside"));
+  WideString job = root / L"job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, SettingsFileBytes(JobText(L"1", source, backup))));  // Strict
+  ASSERT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + job + L"\""), 0);
+
+  auto kept = TreeOf(versions);
+  EXPECT_EQ(kept.count(expired), 0u);
+  EXPECT_EQ(kept[recent + L"\\r.txt"], "recent");
+  EXPECT_EQ(kept[L"notes\\n.txt"], "the user's own");
+  WideString thisRun;
+  for (const auto& [path, content] : kept) {
+    if (path.find(L'\\') == WideString::npos && path != recent && path != L"notes") thisRun = path;
+  }
+  ASSERT_TRUE(ParseVersionStamp(thisRun)) << text::ToUtf8(thisRun);
+  EXPECT_EQ(kept[thisRun + L"\\a.txt"], "old a");
+  EXPECT_EQ(kept[thisRun + L"\\gone.txt"], "gone");
+  EXPECT_EQ(kept[thisRun + L"\\old\\inside.txt"], "inside");
+  EXPECT_EQ(TreeOf(backup, {L"Brimlark versions"}),
+            (std::map<WideString, std::string>{{L"a.txt", "new a"}}));
+  std::vector<WideString> history = IniFile(root / L"Brimlark_History.txt").lines();
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_NE(history[0].find(L"\treplaced=1\tdeleted=2\tversions=3\t"), WideString::npos) << text::ToUtf8(history[0]);
+
+  // Held open without sharing, the old copy cannot move: it stays as it was, and so does the versions folder.
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("newer a", 0, MakeFileTime(2024, 3, 1))));
+  {
+    UniqueHandle held(CreateFileW((backup + L"\\a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + job + L"\""), 1);
+  }
+  EXPECT_EQ(ReadLogMessages(root / L"Brimlark_ErrorLog.txt"),
+            std::vector<WideString>{L"Could not keep the old version: " + backup + L"\\a.txt"});
+  EXPECT_EQ(TreeOf(backup, {L"Brimlark versions"}), (std::map<WideString, std::string>{{L"a.txt", "new a"}}));
+  EXPECT_EQ(TreeOf(versions), kept);
+
+  // With KeepVersions=0 a run deletes and replaces as it did before versions, and leaves those there alone.
+  WideString text = JobText(L"1", source, backup);
+  text.insert(text.find(L"[Folders]"), L"KeepVersions=0\r\n");
+  ASSERT_TRUE(WriteTestFile(job, SettingsFileBytes(text)));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\extra.txt", "extra"));
+  EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + job + L"\""), 0);
+  EXPECT_EQ(TreeOf(backup, {L"Brimlark versions"}), (std::map<WideString, std::string>{{L"a.txt", "newer a"}}));
+  EXPECT_EQ(TreeOf(versions), kept);
+}
+
+// A preview lists what the run would do and changes nothing anywhere; the run that follows changes
+// exactly what it listed. The second pair's source is empty: its deletions are held back, in both.
+TEST_F(DataSafetyKilledCopy, APreviewListsExactlyWhatTheRunThenChanges) {
+  const FILETIME old = MakeFileTime(2024, 1, 1), later = MakeFileTime(2024, 2, 1);
+  ASSERT_TRUE(WriteTestFile(source + L"\\new.txt", FileContent("new", 0, old)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\changed.txt", FileContent("changed!", 0, later)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\same.txt", FileContent("same", 0, old)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\edited.txt", FileContent("stale", 0, old)));
+  ASSERT_TRUE(WriteTestFile(source + L"\\fresh\\deep\\f.txt", FileContent("f", 0, old)));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\changed.txt", FileContent("before", 0, old)));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\same.txt", FileContent("same", 0, old)));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\edited.txt", FileContent("edited in the backup", 0, later)));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\extra.txt", "extra"));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\extra folder\\x.txt", "xx"));
+  WideString emptySource = root / L"empty", second = root / L"second";
+  ASSERT_TRUE(MakeTestFolder(emptySource));
+  for (const wchar_t* name : {L"\\1.txt", L"\\2.txt"}) ASSERT_TRUE(WriteTestFile(second + name, "kept"));
+  WideString job = root / L"job.brlk";
+  WideString text = JobText(L"17", source, backup);  // Strict with the update method
+  text += L"1=" + emptySource + L"<|>" + second + L"\r\n";
+  ASSERT_TRUE(WriteTestFile(job, SettingsFileBytes(text)));
+  auto everything = [&] { return TreeOf(root.path(), {L"report.txt", L"Brimlark.exe"}); };
+  auto before = everything();
+
+  WideString report = root / L"report.txt";
+  ASSERT_EQ(RunProgram(exe, L"/NoUpdate \"" + job + L"\" \"/Preview:" + report + L"\""), 0);
+  EXPECT_EQ(everything(), before) << "the preview changed something";
+  std::string bytes = ReadTestFile(report);
+  ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+  std::map<WideString, std::string> listed;  // by path below root: the action and the bytes
+  std::vector<WideString> totals;
+  for (const WideString& line : text::Split(text::FromUtf8(bytes.substr(3)), L"\r\n")) {
+    std::vector<WideString> fields = text::Split(line, L"\t");
+    if (fields[0] == L"pair" || fields[0] == L"run") {
+      totals.push_back(line);
+    } else if (fields.size() == 3 && text::StartsWith(fields[1], root.path())) {
+      listed[fields[1].substr(root.path().size() + 1)] = text::ToUtf8(fields[0] + L" " + fields[2]);
+    } else if (!line.empty()) {
+      ADD_FAILURE() << text::ToUtf8(line);
+    }
+  }
+  EXPECT_EQ(listed, (std::map<WideString, std::string>{
+                        {L"backup\\new.txt", "new 3"},
+                        {L"backup\\changed.txt", "update 8"},
+                        {L"backup\\edited.txt", "newer 20"},
+                        {L"backup\\fresh", "folder 0"},
+                        {L"backup\\fresh\\deep", "folder 0"},
+                        {L"backup\\fresh\\deep\\f.txt", "new 1"},
+                        {L"backup\\extra.txt", "delete 5"},
+                        {L"backup\\extra folder", "delete 2"},
+                        {L"second\\1.txt", "held 4"},
+                        {L"second\\2.txt", "held 4"},
+                    }));
+  EXPECT_EQ(totals, (std::vector<WideString>{
+                        L"pair\t" + source + L"\t" + backup + L"\tnew=2\tupdate=1\tdelete=2\tfolder=2\theld=0\tnewer=1\tbytes=12",
+                        L"pair\t" + emptySource + L"\t" + second + L"\tnew=0\tupdate=0\tdelete=0\tfolder=0\theld=2\tnewer=0\tbytes=0",
+                        L"run\tpairs=2\tnot set up=0\tnew=2\tupdate=1\tdelete=2\tfolder=2\theld=2\tnewer=1\tbytes=12",
+                    }));
+
+  // The run: what changed is what was listed, the versions folder (the program's own) aside.
+  EXPECT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + job + L"\""), 1);  // the deletions held back
+  auto after = TreeOf(root.path(), {L"report.txt", L"Brimlark.exe", L"backup\\Brimlark versions",
+                                    L"Brimlark.ini", L"Brimlark_ErrorLog.txt", L"Brimlark_History.txt"});
+  std::map<WideString, std::string> changed;
+  for (const auto& [path, content] : after) {
+    auto was = before.find(path);
+    if (was == before.end()) changed[path] = content == "<folder>" ? "folder" : "new";
+    else if (was->second != content) changed[path] = "update";
+  }
+  for (const auto& [path, content] : before) {
+    bool inDeletedFolder = path.rfind(L'\\') != WideString::npos && !after.count(path.substr(0, path.rfind(L'\\')));
+    if (!after.count(path) && !inDeletedFolder) changed[path] = "delete";
+  }
+  std::map<WideString, std::string> expected;
+  for (const auto& [path, what] : listed) {
+    std::string action = what.substr(0, what.find(' '));
+    if (action != "held" && action != "newer") expected[path] = action;
+  }
+  EXPECT_EQ(changed, expected);
 }
 
 // A control character in a folder path: the system calls would see only the text before it.

@@ -185,6 +185,23 @@ TYPED_TEST(SideContract, DeletesFilesAndFoldersWithTheirContent) {
   EXPECT_FALSE(Exists(this->Local(L"tree")));
 }
 
+TYPED_TEST(SideContract, MovesAsideIntoNewFoldersButNeverOverAnEntry) {
+  ASSERT_TRUE(WriteTestFile(this->Local(L"file.txt"), "f"));
+  ASSERT_TRUE(WriteTestFile(this->Local(L"tree\\leaf.txt"), "l"));
+  ASSERT_TRUE(WriteTestFile(this->Local(L"taken\\file.txt"), "an earlier version"));
+  Side& side = this->place.side();
+  auto below = [&](WideView folder, WideView name) { return side.Join(this->At(folder), WideString(name)); };
+  EXPECT_EQ(side.MoveAside(this->At(L"file.txt"), below(L"taken", L"file.txt")), MoveOutcome::kPlaceTaken);
+  EXPECT_EQ(side.MoveAside(this->At(L"tree"), this->At(L"taken")), MoveOutcome::kPlaceTaken);
+  EXPECT_EQ(ReadTestFile(this->Local(L"taken\\file.txt")), "an earlier version");
+  EXPECT_EQ(side.MoveAside(this->At(L"file.txt"), side.Join(below(L"new", L"deep"), L"file.txt")), MoveOutcome::kMoved);
+  EXPECT_EQ(side.MoveAside(this->At(L"tree"), below(L"new", L"tree")), MoveOutcome::kMoved);
+  EXPECT_EQ(ReadTestFile(this->Local(L"new\\deep\\file.txt")), "f");
+  EXPECT_EQ(ReadTestFile(this->Local(L"new\\tree\\leaf.txt")), "l");
+  EXPECT_FALSE(Exists(this->Local(L"file.txt")));
+  EXPECT_FALSE(Exists(this->Local(L"tree")));
+}
+
 // The pass between two places of the given kinds.
 template <typename SourcePlace, typename TargetPlace>
 struct Direction {
@@ -210,6 +227,7 @@ class PassContract : public ::testing::Test {
     (void)RunCountingPass(from, fromRoot, 0, progress);
     PassContext context{from, to, fromRoot, toRoot, runFlags, 0, buffer.get()};
     context.clashes = clashes;
+    context.versionsStamp = versionsStamp;
     RunTransferPass(context, progress, log);
   }
   WideString InSource(WideView name) { return text::Concat(source.local(), L"\\", name); }
@@ -221,6 +239,7 @@ class PassContract : public ::testing::Test {
   std::unique_ptr<unsigned char[]> buffer = std::make_unique<unsigned char[]>(kCopyBufferSize);
   RunProgress progress;
   ErrorLog log{temp / L"log.txt"};
+  WideString versionsStamp;  // empty: nothing is kept
 };
 
 using Directions = ::testing::Types<Direction<LocalPlace, LocalPlace>, Direction<LocalPlace, FtpPlace>,
@@ -315,6 +334,56 @@ TYPED_TEST(PassContract, AFolderWhereAFileGoesIsLeftAsItIsUnlessStrictReplacesIt
   this->Pass(kRunCommon, false, ClashRule::kReplace);
   EXPECT_EQ(this->progress.failureCount, 0u);
   EXPECT_EQ(ReadTestFile(this->InTarget(L"clash")), "a file");
+}
+
+// What a pass deletes or replaces moves to the run's folder under the versions folder of the side it changes;
+// a file that is the same as its replacement is not kept; no pass touches either side's versions folder.
+TYPED_TEST(PassContract, WhatIsDeletedOrReplacedIsKeptAndTheVersionsFoldersAreLeftAlone) {
+  const FILETIME newer = MakeFileTime(2021, 1, 1, 12);
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"a.txt"), FileContent("new a", 0, newer)));
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"same.txt"), FileContent("same", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(this->InSource(L"Brimlark versions\\mine.txt"), "the source's own versions"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"a.txt"), FileContent("old a", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"same.txt"), FileContent("same", 0, kOld)));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"gone.txt"), "gone"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"old\\deep\\file.txt"), "old folder"));
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"Brimlark versions\\earlier\\v.txt"), "an earlier run's"));
+  this->versionsStamp = L"2024-03-07 090503";
+  const WideString run = L"Brimlark versions\\2024-03-07 090503\\";
+  auto sourceVersions = TreeOf(this->InSource(L"Brimlark versions"));
+
+  this->Pass(kRunCommon);  // copies every file, the same one too
+  this->Pass(kRunStrict, true);
+  EXPECT_EQ(this->progress.failureCount, 0u);
+  auto target = TreeOf(this->target.local());
+  EXPECT_EQ(target, (std::map<WideString, std::string>{
+                        {L"a.txt", "new a"},
+                        {L"same.txt", "same"},
+                        {L"Brimlark versions", "<folder>"},
+                        {L"Brimlark versions\\earlier", "<folder>"},
+                        {L"Brimlark versions\\earlier\\v.txt", "an earlier run's"},
+                        {L"Brimlark versions\\2024-03-07 090503", "<folder>"},
+                        {run + L"a.txt", "old a"},
+                        {run + L"gone.txt", "gone"},
+                        {run + L"old", "<folder>"},
+                        {run + L"old\\deep", "<folder>"},
+                        {run + L"old\\deep\\file.txt", "old folder"},
+                    }));
+
+  // A second Strict and a Sync find nothing to do, and neither side's versions reach the other.
+  this->Pass(kRunCommon);
+  this->Pass(kRunStrict, true);
+  this->Pass(kRunSync | kRunUpdateMethod);
+  this->Pass(kRunSync | kRunUpdateMethod, true);
+  EXPECT_EQ(this->progress.failureCount, 0u);
+  EXPECT_EQ(TreeOf(this->target.local()), target);
+  EXPECT_EQ(TreeOf(this->InSource(L"Brimlark versions")), sourceVersions);
+  EXPECT_FALSE(Exists(this->InSource(L"gone.txt")));
+  // A run of the same second that deletes the same path again keeps it beside the first one's.
+  ASSERT_TRUE(WriteTestFile(this->InTarget(L"gone.txt"), "gone again"));
+  this->Pass(kRunStrict, true);
+  EXPECT_EQ(ReadTestFile(this->InTarget(L"Brimlark versions\\2024-03-07 090503 (2)\\gone.txt")), "gone again");
+  EXPECT_EQ(ReadTestFile(this->InTarget(run + L"gone.txt")), "gone");
 }
 
 }  // namespace

@@ -525,6 +525,7 @@ TEST_F(FtpRunTest, WholeRunsAgainstEveryRealServer) {
       else AddPair(nullptr, source, &side, L"");
       RunController controller(state, log, view, power, 6.1);
       controller.SetCertificatePins(&pins);
+      controller.SetKeepVersions(30);
       controller.Prepare(BackupOptions{mode, update, 0});
       return ExitCodeOf(controller.Run(jobs));
     };
@@ -552,6 +553,12 @@ TEST_F(FtpRunTest, WholeRunsAgainstEveryRealServer) {
     EXPECT_FALSE(Exists(remote + L"\\extra.txt"));
     EXPECT_FALSE(Exists(remote + L"\\old folder"));
     EXPECT_EQ(ReadTestFile(remote + L"\\a.txt"), "alpha");
+    // Kept on the server, each in one run folder.
+    std::map<WideString, std::string> kept;
+    for (const auto& [path, content] : TreeOf(remote + L"\\Brimlark versions")) {
+      if (content != "<folder>") kept[path.substr(path.find(L'\\') + 1)] = content;
+    }
+    EXPECT_EQ(kept, (std::map<WideString, std::string>{{L"extra.txt", "x"}, {L"old folder\\inside\\file.txt", "o"}}));
 
     // And back down into a new folder.
     EXPECT_EQ(run(BackupMode::kCommon, false, true), kExitSuccess) << messages();
@@ -579,6 +586,48 @@ TEST_F(FtpRunTest, JobsThatCannotReachTheServerAreLoggedAndSkipped) {
                                connect + L" (530 Authentication failed.)",
                                connect + L" (the server does not offer TLS)"}));
   EXPECT_TRUE(Exists(local));  // a Strict job from a missing remote folder deletes nothing
+}
+
+// Through the program, against the server: a preview that changes nothing there, then a Strict run that
+// keeps on the server what it deletes and replaces, and clears a run folder older than KeepVersions.
+TEST_F(FtpRunTest, TheProgramPreviewsAndKeepsVersionsOnTheServer) {
+  WideString exe = root / L"Brimlark.exe";
+  ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\Brimlark.exe").c_str(), exe.c_str(), FALSE));
+  WideString source = root / L"source", backup = remote + L"\\backup";
+  ASSERT_TRUE(WriteTestFile(source + L"\\a.txt", FileContent("new a", 0, MakeFileTime(2024, 2, 1))));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\a.txt", FileContent("old a", 0, MakeFileTime(2024, 1, 1))));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\gone.txt", "gone"));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\old\\inside.txt", "inside"));
+  ASSERT_TRUE(WriteTestFile(backup + L"\\Brimlark versions\\2000-01-01 000000\\e.txt", "expired"));
+  auto target = FtpSide(L"/" + name + L"/backup");
+  WideString job = root / L"job.brlk";
+  ASSERT_TRUE(WriteTestFile(job, Utf16FileBytes(L"[Settings]\r\nversion=1\r\nFlag=1\r\nSkipAttributes=0\r\n[Folders]\r\n0=" +
+                                                source + L"<|>" + target.first + L"\r\n")));
+  auto before = TreeOf(backup);
+  WideString report = root / L"report.txt";
+  ASSERT_EQ(RunProgram(exe, L"/NoUpdate \"" + job + L"\" \"/Preview:" + report + L"\""), 0);
+  EXPECT_EQ(TreeOf(backup), before);
+  WideString listed = text::FromUtf8(ReadTestFile(report));
+  WideString at = L"/" + name + L"/backup/";
+  for (const WideString& line : {L"update\t" + at + L"a.txt\t5\r\n", L"delete\t" + at + L"gone.txt\t4\r\n",
+                                 L"delete\t" + at + L"old\t6\r\n"}) {
+    EXPECT_NE(listed.find(line), WideString::npos) << text::ToUtf8(line) << " not in " << text::ToUtf8(listed);
+  }
+
+  ASSERT_EQ(RunProgram(exe, L"/Quiet /NoUpdate \"" + job + L"\""), 0);
+  auto after = TreeOf(backup);
+  EXPECT_EQ(after.count(L"Brimlark versions\\2000-01-01 000000"), 0u);
+  std::map<WideString, std::string> files;
+  for (const auto& [path, content] : after) {
+    if (content == "<folder>") continue;
+    // One run folder: its name is the same for every file kept.
+    bool kept = text::StartsWith(path, L"Brimlark versions\\");
+    files[kept ? L"kept\\" + path.substr(path.find(L'\\', 18) + 1) : path] = content;
+  }
+  EXPECT_EQ(files, (std::map<WideString, std::string>{{L"a.txt", "new a"},
+                                                       {L"kept\\a.txt", "old a"},
+                                                       {L"kept\\gone.txt", "gone"},
+                                                       {L"kept\\old\\inside.txt", "inside"}}));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "base/DirectoryIterator.h"
 #include "base/FileSystem.h"
 
+#include <algorithm>
+
 namespace testing_support {
 
 namespace {
@@ -216,6 +218,32 @@ FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int se
 DWORD AttributesOf(WideView path) { return GetFileAttributesW(LongPathForm(path).c_str()); }
 
 bool Exists(WideView path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+namespace {
+
+void AddTree(const WideString& folder, const WideString& relative, const std::vector<WideString>& leaveOut,
+             std::map<WideString, std::string>& tree) {
+  DirectoryIterator listing;
+  for (bool more = listing.Open(text::Concat(folder, L"\\*"), DirectoryIterator::kAll); more; more = listing.Next()) {
+    WideString path = relative.empty() ? WideString(listing.name()) : text::Concat(relative, L"\\", listing.name());
+    if (std::find(leaveOut.begin(), leaveOut.end(), path) != leaveOut.end()) continue;
+    WideString full = text::Concat(folder, L"\\", listing.name());
+    if (listing.IsDirectory()) {
+      tree[path] = "<folder>";
+      AddTree(full, path, leaveOut, tree);
+    } else {
+      tree[path] = ReadTestFile(full);
+    }
+  }
+}
+
+}  // namespace
+
+std::map<WideString, std::string> TreeOf(WideView folder, const std::vector<WideString>& leaveOut) {
+  std::map<WideString, std::string> tree;
+  AddTree(WideString(folder), L"", leaveOut, tree);
+  return tree;
+}
 
 WideString ExecutableFolder() {
   wchar_t buffer[1024];

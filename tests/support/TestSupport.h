@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -157,6 +158,10 @@ bool WriteAsLinuxProgram(const std::string& unixPath, std::string_view bytes);
 [[nodiscard]] FILETIME MakeFileTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 [[nodiscard]] DWORD AttributesOf(WideView path);
 [[nodiscard]] bool Exists(WideView path);
+// Everything below a folder by its path relative to it ("sub\\a.txt"): a file's bytes, or "<folder>".
+// The entries named in leaveOut (relative paths) are left out with everything in them.
+[[nodiscard]] std::map<WideString, std::string> TreeOf(WideView folder, const std::vector<WideString>& leaveOut = {});
+
 // The folder that holds the running test executable (and Brimlark.exe beside it).
 [[nodiscard]] WideString ExecutableFolder();
 
