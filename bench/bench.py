@@ -60,11 +60,20 @@ def make_small_tree(folder, files, folders, seed=5):
                 out.write(payload[: rng.randint(1024, 8192)])
 
 
-def write_job(path, source_text, target_text, flag):
+def fresh_copies(tree, *targets):
+    """Each target becomes a fresh copy of tree."""
+    for target in targets:
+        if os.path.exists(target):
+            shutil.rmtree(target)
+        subprocess.run(["cp", "-a", tree, target], check=True)
+
+
+def write_job(path, source_text, target_text, flag, settings=""):
     """Writes the settings file as the program itself keeps it (UTF-16LE with its mark), and only when it
-    changes, so that a run measures the backup and not the one-time conversion of a hand-written file."""
-    text = ("[Settings]\r\nversion=1\r\nFlag=%d\r\nSkipAttributes=0\r\n[Folders]\r\n0=%s<|>%s\r\n"
-            % (flag, source_text, target_text))
+    changes, so that a run measures the backup and not the one-time conversion of a hand-written file.
+    settings: more lines of the "Settings" section."""
+    text = ("[Settings]\r\nversion=1\r\nFlag=%d\r\nSkipAttributes=0\r\n%s[Folders]\r\n0=%s<|>%s\r\n"
+            % (flag, settings, source_text, target_text))
     data = b"\xff\xfe" + text.encode("utf-16-le")
     if os.path.exists(path):
         with open(path, "rb") as f:
@@ -88,10 +97,12 @@ class Bench:
             os.makedirs(os.path.dirname(self.baseline_exe), exist_ok=True)
             shutil.copy(baseline_exe, self.baseline_exe)
 
-    def ours(self, source, target, update, source_text=None, target_text=None, exe=None, mode="/Quiet"):
+    def ours(self, source, target, update, source_text=None, target_text=None, exe=None, mode="/Quiet",
+             flag=None, settings=""):
         exe = exe or self.exe
         job = os.path.join(os.path.dirname(exe), os.path.basename(target) + ".brlk")
-        write_job(job, source_text or windows_path(source), target_text or windows_path(target), 16 if update else 0)
+        write_job(job, source_text or windows_path(source), target_text or windows_path(target),
+                  flag if flag is not None else (16 if update else 0), settings)
         return [WINE, exe, mode, "/NoUpdate", windows_path(job)]
 
     def with_baseline(self, tools, command_for):
@@ -104,8 +115,9 @@ class Bench:
         switches = ["/E", "/I", "/Q", "/Y", "/K", "/H"] + (["/D"] if update else [])
         return [WINE, "xcopy.exe", windows_path(source), windows_path(target)] + switches
 
-    def measure(self, name, tools, fresh_target=True):
-        """tools: list of (label, function(target) -> command or list of commands). Returns {label: [s]}."""
+    def measure(self, name, tools, fresh_target=True, prepare=None):
+        """tools: list of (label, function(target) -> command or list of commands). Returns {label: [s]}.
+        prepare(target), when given, fills each fresh target before it is timed."""
         times = {label: [] for label, _ in tools}
         for round_number in range(self.rounds):
             # Each round starts with another tool, and the data the previous tool wrote is flushed first
@@ -115,6 +127,8 @@ class Bench:
                 target = os.path.join(self.work, "target-" + label.split()[0].replace("/", ""))
                 if fresh_target and os.path.exists(target):
                     shutil.rmtree(target)
+                if prepare:
+                    prepare(target)
                 settle_page_cache()
                 commands = command_for(target)
                 if isinstance(commands[0], str):
@@ -222,8 +236,9 @@ def main():
     parser.add_argument("--rounds", type=int, default=5, help="at least 5")
     parser.add_argument("--stored-form-tool", required=True)
     parser.add_argument("--ftp-server-script", required=True)
-    parser.add_argument("--sections", default="abcdm",
-                        help="which parts to run: a b c d, m for memory, p for the progress window (needs a display)")
+    parser.add_argument("--sections", default="abcdmv",
+                        help="which parts to run: a b c d, m for memory, v for versions, p for the progress window "
+                             "(needs a display)")
     parser.add_argument("--baseline-exe", help="an earlier build of ours, timed beside it in (a) to (d)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
@@ -270,8 +285,32 @@ def main():
             ("ours", lambda t: bench.ours(small, t, True)),
             ("Wine xcopy /D", lambda t: bench.xcopy(small, os.path.join(work, "target-Wine"), True)),
             ("rsync -a", lambda t: ["rsync", "-a", small + "/", os.path.join(work, "target-rsync") + "/"]),
+            # The preview of the same rerun: the same walk with nothing written, its report aside.
+            ("ours /Preview", lambda t: bench.ours(
+                small, t, True, mode="/Preview:" + windows_path(os.path.join(work, "preview.txt")))),
         ], lambda t, exe: bench.ours(small, t, True, exe=exe)), fresh_target=False)
+        preview = statistics.median(times_c["ours /Preview"]) / statistics.median(times_c["ours"])
+        print(f"  (c) the preview / the rerun itself: {preview:.2f}")
         shutil.rmtree(small)
+
+    if "v" in sections:
+        # Strict deleting 2,000 files of 1-8 KiB (the source keeps one file, the limit is off): with versions
+        # each is moved into the run's folder, without them deleted; rsync --delete deletes them.
+        tree = os.path.join(work, "deletions")
+        make_small_tree(tree, 2000, 20)
+        kept = os.path.join(work, "deletions-source")
+        first = os.path.join("dir00", "sub000", "file0000.dat")
+        os.makedirs(os.path.dirname(os.path.join(kept, first)))
+        shutil.copy2(os.path.join(tree, first), os.path.join(kept, first))
+        times_v = bench.measure("(v) Strict deleting 2,000 files: kept as versions vs deleted", [
+            ("ours", lambda t: bench.ours(kept, t, False, flag=1, settings="DeleteLimit=100\r\n")),
+            ("ours KeepVersions=0", lambda t: bench.ours(kept, t + "-0", False, flag=1,
+                                                         settings="DeleteLimit=100\r\nKeepVersions=0\r\n")),
+            ("rsync --delete", lambda t: ["rsync", "-a", "--delete", kept + "/", t + "/"]),
+        ], prepare=lambda t: fresh_copies(tree, t, t + "-0"))
+        versions = statistics.median(times_v["ours"]) / statistics.median(times_v["ours KeepVersions=0"])
+        print(f"  (v) with versions / without: {versions:.2f}")
+        shutil.rmtree(tree)
 
     if "p" in sections:
         # The same small-file run with the progress window shown (/Passive) and without it (/Quiet).

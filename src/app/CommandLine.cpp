@@ -44,9 +44,13 @@ CommandLineRequest ParseCommandLine(const wchar_t* commandLine) {
     } else if (IsSwitch(argument, L"Preview")) {
       request.preview = true;
       request.previewReport.clear();
-    } else if (argument.size() > 9 && IsSwitch(argument.substr(0, 8), L"Preview") && argument[8] == L':') {
+    } else if (argument.size() >= 9 && IsSwitch(argument.substr(0, 8), L"Preview") && argument[8] == L':') {
+      // Made full at once, like a settings file; nothing after the colon means the console. Quotes around
+      // the path only (/Preview:"C:\My reports\a.txt") are not removed by every splitter, and no file name
+      // holds one.
       request.preview = true;
-      request.previewReport = CanonicalPath(argument.substr(9));
+      WideString report = text::ReplaceAll(argument.substr(9), L"\"", L"");
+      request.previewReport = report.empty() ? report : CanonicalPath(report);
     } else if (IsSwitch(argument, L"Uninstall")) {
       request.uninstall = true;
       break;

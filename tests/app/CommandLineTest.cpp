@@ -114,4 +114,26 @@ TEST_F(CommandLineTest, StartFlags) {
   EXPECT_EQ(ParseCommandLine(L"-NoUpdate /Unknown").startFlags, 0u);  // only the slash form exists
 }
 
+TEST_F(CommandLineTest, PreviewGoesToAReportOrToTheConsole) {
+  WideString report = root / L"report.txt";
+  struct Case {
+    WideString arguments;
+    bool preview;
+    WideString report;
+  } cases[] = {
+      {L"/Preview", true, L""},
+      {L"-preview:" + Quoted(report), true, report},
+      {L"\"/Preview:" + report + L"\" /Preview", true, L""},
+      {L"/Preview:", true, L""},
+      {L"/Previews", false, L""},
+      {L"/Preview;" + report, false, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(text::ToUtf8(c.arguments));
+    CommandLineRequest request = ParseCommandLine(c.arguments.c_str());
+    EXPECT_EQ(request.preview, c.preview);
+    EXPECT_EQ(request.previewReport, c.report);
+  }
+}
+
 }  // namespace

@@ -421,6 +421,18 @@ TEST_F(DataSafetyKilledCopy, APreviewListsExactlyWhatTheRunThenChanges) {
   EXPECT_EQ(everything(), before) << "the preview changed something";
   std::string bytes = ReadTestFile(report);
   ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+  {  // The same report on a redirected standard output.
+    TempFolder elsewhere;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    UniqueHandle output(CreateFileW((elsewhere / L"out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                    CREATE_ALWAYS, 0, nullptr));
+    RunningProgram preview;
+    ASSERT_TRUE(preview.Start(exe, L"/NoUpdate /Preview \"" + job + L"\"", {}, output.get()));
+    ASSERT_TRUE(preview.WaitForEnd(60000));
+    EXPECT_EQ(preview.ExitCode(), 0u);
+    output.reset();
+    EXPECT_EQ(ReadTestFile(elsewhere / L"out.txt"), bytes);
+  }
   std::map<WideString, std::string> listed;  // by path below root: the action and the bytes
   std::vector<WideString> totals;
   for (const WideString& line : text::Split(text::FromUtf8(bytes.substr(3)), L"\r\n")) {

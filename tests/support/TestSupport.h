@@ -81,15 +81,20 @@ inline constexpr UINT kKilledExitCode = 0xDEAD;
 // A child process (the real executable, say), ended by force if the test leaves before it ends.
 class RunningProgram {
  public:
-  // workingFolder: the child's current folder; empty: this process's.
-  bool Start(WideView program, WideView arguments, WideView workingFolder = {}) {
+  // workingFolder: the child's current folder; empty: this process's. standardOutput: an inheritable
+  // handle the child's standard output goes to.
+  bool Start(WideView program, WideView arguments, WideView workingFolder = {}, HANDLE standardOutput = nullptr) {
     WideString commandLine = text::Concat(L"\"", program, L"\" ", arguments);
     WideString programText(program);
     WideString folder(workingFolder);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    if (standardOutput) {
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdOutput = standardOutput;
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(programText.c_str(), commandLine.data(), nullptr, nullptr, standardOutput != nullptr, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
       return false;
     }
