@@ -107,9 +107,18 @@ MoveOutcome FtpSide::MoveAside(const WideString& path, const WideString& newPath
   if (known ? movedHere_.count(newPath) != 0 : (client_.QuerySize(newPath) || client_.ChangeDirectory(newPath))) {
     return MoveOutcome::kPlaceTaken;
   }
-  if (!client_.Rename(path, newPath)) return MoveOutcome::kFailed;
-  if (known) movedHere_.insert(newPath);
-  return MoveOutcome::kMoved;
+  if (client_.Rename(path, newPath)) {
+    if (known) movedHere_.insert(newPath);
+    return MoveOutcome::kMoved;
+  }
+  // As on a local side, the empty folders on the way go (the server removes only empty ones).
+  for (size_t end = slash; end != WideString::npos && end > 0; end = newPath.rfind(L'/', end - 1)) {
+    WideString folder = newPath.substr(0, end);
+    if (!client_.RemoveRemoteDirectory(folder)) break;
+    madeFolders_.erase(folder);
+    foundFolders_.erase(folder);
+  }
+  return MoveOutcome::kFailed;
 }
 
 // A server removes only empty folders: the content goes first, depth first, each level on a listing the

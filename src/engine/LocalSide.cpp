@@ -66,6 +66,11 @@ MoveOutcome LocalSide::MoveAside(const WideString& path, const WideString& newPa
   // No copy in its place: a move to another volume would be a copy and a delete, not one rename.
   if (MoveFileExW(LongPathForm(path).c_str(), LongPathForm(newPath).c_str(), 0)) return MoveOutcome::kMoved;
   DWORD error = GetLastError();
+  // No empty run folder is left for a move that failed: the empty folders on the way go, upwards, up to one
+  // that holds anything (at the latest the root, which holds the entry that stayed).
+  for (size_t end = parent; end != WideString::npos && end > 0; end = newPath.find_last_of(L'\\', end - 1)) {
+    if (!RemoveDirectoryW(LongPathForm(WideView(newPath).substr(0, end)).c_str())) break;
+  }
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return MoveOutcome::kPlaceTaken;
   if (error == ERROR_FILE_NOT_FOUND) return MoveOutcome::kNothingThere;
   return MoveOutcome::kFailed;

@@ -105,6 +105,9 @@ bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displa
         refusal = L"The Server Name field can not be empty!";
       } else if (ControlText(dialog, port).empty()) {
         refusal = L"The Port Number field can not be empty!";
+      } else if (!FtpLocation{L"", L"", L"", L"", ControlText(dialog, port), L""}.PortNumber()) {
+        // A port that no connection can use would store a pair that can only fail.
+        refusal = L"The Port Number must be a number from 1 to 65535!";
       } else if (ControlText(dialog, password).empty()) {
         refusal = L"The FTP User Password field can not be empty!";
       } else if (ControlText(dialog, userName).empty()) {

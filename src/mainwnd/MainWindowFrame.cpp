@@ -20,6 +20,7 @@
 #include "ui/ListView.h"
 #include "ui/Menus.h"
 
+#include <algorithm>
 #include <commdlg.h>
 #include <shellapi.h>
 
@@ -437,12 +438,20 @@ void MainWindowFrame::ShowErrorLog() {
 
 void MainWindowFrame::StartBackup() {
   BackupOptions options = CollectOptions();
+  JobList jobs = CollectJobs();
+  if (std::none_of(jobs.rows().begin(), jobs.rows().end(), [](const FolderPair& pair) { return pair.checked; })) {
+    (void)Ask(L"No folder pair is checked. Check the pairs to back up, then start the backup again.",
+              MessageKind::kOk, 130);
+    return;
+  }
   if (options.mode == BackupMode::kStrict &&
       !ConfirmStrictBackup(StrictWarningOwner{window_, firstLocked_, lastLocked_, ids_[kMinimise], ids_[kClose]},
                            environment_.appIni, start_.uiMode)) {
     return;
   }
-  JobList jobs = CollectJobs();
+  // Nothing in the window may change while it runs: an option or pair changed now would be neither in this
+  // run nor saved.
+  UiLock locked(window_, firstLocked_, lastLocked_);
   ProgressWindow view(window_.handle());
   WindowsPower power;
   RunController controller(environment_.progress, environment_.errorLog, view, power, environment_.osVersion);

@@ -58,6 +58,10 @@ TEST_F(FtpLocationDialogTest, RefusesEmptyFieldsInOrderThenStoresWhatWasTyped) {
     EXPECT_EQ(MessageAfterOk(dialog), L"The Server Name field can not be empty!");
     SetText(FieldOf(dialog, kServer), L"ftp://backupsrv");
     EXPECT_EQ(MessageAfterOk(dialog), L"The Port Number field can not be empty!");
+    for (const wchar_t* unusable : {L"abc", L"0", L"65536", L"-21"}) {
+      SetText(FieldOf(dialog, kPort), unusable);
+      EXPECT_EQ(MessageAfterOk(dialog), L"The Port Number must be a number from 1 to 65535!") << text::ToUtf8(unusable);
+    }
     SetText(FieldOf(dialog, kPort), L"2121");
     EXPECT_EQ(MessageAfterOk(dialog), L"The FTP User Password field can not be empty!");
     SetText(FieldOf(dialog, kPassword), L"s\u00e9cret");

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -27,7 +28,9 @@ const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusForA
 // Once a message box of this process is on screen, clicks the button with the given text.
 class BoxAnswerer {
  public:
-  explicit BoxAnswerer(WideView button) : button_(button), thread_([this] { Run(); }) {}
+  // whenShown: called on the answering thread once the box is there, before it is answered.
+  explicit BoxAnswerer(WideView button, std::function<void()> whenShown = {})
+      : button_(button), whenShown_(std::move(whenShown)), thread_([this] { Run(); }) {}
   ~BoxAnswerer() { thread_.join(); }
   bool answered() const { return answered_; }
   const WideString& question() const { return question_; }
@@ -41,6 +44,7 @@ class BoxAnswerer {
           wchar_t text[512] = {};
           GetWindowTextW(FindWindowExW(box, nullptr, L"Static", nullptr), text, 512);
           question_ = text;
+          if (whenShown_) whenShown_();
           PostMessageW(button, BM_CLICK, 0, 0);
           answered_ = true;
           return;
@@ -50,6 +54,7 @@ class BoxAnswerer {
     }
   }
   WideString button_;
+  std::function<void()> whenShown_;
   WideString question_;
   std::atomic<bool> answered_{false};
   std::thread thread_;
@@ -291,6 +296,33 @@ TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
   // The missing source is a pair that could not be backed up, not a file.
   EXPECT_EQ(answerer.question(), L"1 file could not be copied.\r\n1 folder pair could not be backed up.\r\n"
                                  L"\r\nFor more information please see the error log.");
+}
+
+TEST_F(MainWindowTest, StartingWithNoPairCheckedSaysSo) {
+  ASSERT_TRUE(WriteTestFile(root / L"data\\a.txt", "alpha"));
+  OpenOn({Pair(root / L"data", root / L"backup", false)});
+  BoxAnswerer answerer(L"OK");
+  Click(MainWindowFrame::kStart);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && answerer.answered(); }, 20000));
+  EXPECT_EQ(answerer.question(), L"No folder pair is checked. Check the pairs to back up, then start the backup again.");
+  EXPECT_FALSE(Exists(root / L"backup"));
+}
+
+// The window is locked for the whole run (here while the run asks about deleting the whole backup):
+// nothing changed in it could be left out of the run, or lost.
+TEST_F(MainWindowTest, TheWindowIsLockedWhileARunGoesOn) {
+  appIni.SetString(L"Settings", L"SkipStrictWarning", L"1");
+  ASSERT_TRUE(MakeTestFolder(root / L"empty"));
+  ASSERT_TRUE(WriteTestFile(root / L"backup\\kept.txt", "precious"));
+  OpenOn({Pair(root / L"empty", root / L"backup")}, BackupOptions{BackupMode::kStrict, false, 0});
+  HWND startButton = frame->window().ControlHandle(frame->commandId(MainWindowFrame::kStart));
+  std::atomic<bool> lockedWhileAsked{false};
+  BoxAnswerer answerer(L"No", [&] { lockedWhileAsked = !IsWindowEnabled(startButton); });
+  Click(MainWindowFrame::kStart);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && answerer.answered() && Enabled(MainWindowFrame::kStart); }, 20000));
+  EXPECT_TRUE(lockedWhileAsked);
+  EXPECT_EQ(answerer.question(), L"This backup would delete 1 of the 1 files in " + root / L"backup" + L". Delete them?");
+  EXPECT_EQ(ReadTestFile(root / L"backup\\kept.txt"), "precious");
 }
 
 TEST_F(MainWindowTest, AFolderDroppedOnTheListOpensTheEditorWithItAsSource) {
