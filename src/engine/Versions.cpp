@@ -1,6 +1,7 @@
 #include "engine/Versions.h"
 
 #include "engine/Messages.h"
+#include "engine/PassRules.h"
 
 #include <algorithm>
 
@@ -23,10 +24,6 @@ std::optional<unsigned> DigitsAt(WideView name, size_t at, size_t count) {
     value = value * 10 + static_cast<unsigned>(name[i] - L'0');
   }
   return value;
-}
-
-int64_t TimeValue(const FILETIME& time) {
-  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
 }
 
 }  // namespace
@@ -87,11 +84,11 @@ void ExpireVersions(Side& side, const WideString& root, uint32_t keepDays, const
   if (side.List(versions, entries, Leftovers::kLeave) != ListOutcome::kListed) return;
   FILETIME nowValue;
   if (!SystemTimeToFileTime(&now, &nowValue)) return;
-  int64_t cutoff = TimeValue(nowValue) - int64_t{keepDays} * 86400 * 10'000'000;
+  int64_t cutoff = FileTimeValue(nowValue) - int64_t{keepDays} * 86400 * 10'000'000;
   for (const SideEntry& entry : entries) {
     if (!entry.IsDirectory() || entry.IsLink()) continue;
     std::optional<FILETIME> made = ParseVersionStamp(entry.name);
-    if (!made || TimeValue(*made) >= cutoff) continue;
+    if (!made || FileTimeValue(*made) >= cutoff) continue;
     WideString path = side.Join(versions, entry.name);
     if (!side.Delete(path, true)) {
       log.Log(messages::kCouldNotDelete, path, side.LastReply());
