@@ -19,10 +19,14 @@ inline constexpr uint32_t kSkipSystem = 0x04;
 inline constexpr uint32_t kDefaultFlag = 16;
 inline constexpr uint32_t kDefaultSkipAttributes = 6;
 
+inline constexpr uint32_t kDefaultKeepVersions = 30;
+
 struct BackupOptions {
   BackupMode mode = BackupMode::kCommon;
   bool useUpdateMethod = true;
   uint32_t skipAttributes = kDefaultSkipAttributes;
+  // Days the versions of deleted and replaced files are kept; 0 keeps none.
+  uint32_t keepVersions = kDefaultKeepVersions;
 
   // The stored "Flag": the mode plus 0x10 for the update method.
   [[nodiscard]] uint32_t FlagValue() const;

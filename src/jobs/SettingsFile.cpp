@@ -82,6 +82,7 @@ uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& o
   uint32_t flag = flagText ? static_cast<uint32_t>(text::ParseDecimal(flagText)) : kDefaultFlag;
   uint32_t skip = skipText ? static_cast<uint32_t>(text::ParseDecimal(skipText)) : kDefaultSkipAttributes;
   options = BackupOptions::FromStored(flag, skip);
+  options.keepVersions = KeepVersionsSetting(jobIni);
   return flag;
 }
 
@@ -89,6 +90,10 @@ std::optional<size_t> SaveJob(IniFile& jobIni, WideView path, const JobList& job
   jobIni.SetString(kSettings, L"version", L"1");
   jobIni.SetString(kSettings, L"Flag", text::DecimalUnsigned(options.FlagValue()));
   jobIni.SetString(kSettings, L"SkipAttributes", text::DecimalUnsigned(options.skipAttributes));
+  // A file that never named the days keeps reading the default without the key.
+  if (options.keepVersions != kDefaultKeepVersions || jobIni.GetString(kSettings, L"KeepVersions", nullptr)) {
+    jobIni.SetString(kSettings, L"KeepVersions", text::DecimalUnsigned(options.keepVersions));
+  }
   std::vector<WideString> lines;
   lines.reserve(jobs.size());
   for (size_t i = 0; i < jobs.size(); ++i) {

@@ -11,7 +11,8 @@
 // fills the list and the options. Returns the file's Flag value (16 when it has none).
 uint32_t LoadJob(IniFile& jobIni, WideView path, JobList& jobs, BackupOptions& options);
 
-// Writes the options and the pairs into jobIni and saves it to path. Returns the number of pair lines
+// Writes the options (the days versions are kept only when the file names them or they are not the default)
+// and the pairs into jobIni and saves it to path. Returns the number of pair lines
 // written (0 for a job without pairs), nothing when the file could not be written. Rows with an empty
 // side are left out and their numbers are not reused.
 [[nodiscard]] std::optional<size_t> SaveJob(IniFile& jobIni, WideView path, const JobList& jobs,
@@ -23,7 +24,6 @@ inline constexpr uint32_t kDefaultDeleteLimit = 50;
 [[nodiscard]] uint32_t DeleteLimitSetting(const IniFile& jobIni);
 // "Settings"/"KeepVersions" of a settings file: how many days the versions of deleted and replaced files are
 // kept (0-36500; 0 keeps none); 30 when the key is absent or holds anything else.
-inline constexpr uint32_t kDefaultKeepVersions = 30;
 [[nodiscard]] uint32_t KeepVersionsSetting(const IniFile& jobIni);
 
 // Turns the "source=destination" lines of a version-0 store (those without "<|>") into numbered "<|>"

@@ -6,6 +6,7 @@
 #include "jobs/SettingsFile.h"
 #include "mainwnd/JobStatus.h"
 #include "mainwnd/PairEditor.h"
+#include "mainwnd/PreviewWindow.h"
 #include "ui/ShellLink.h"
 #include "mainwnd/StrictWarning.h"
 #include "res/ResourceIds.h"
@@ -35,6 +36,7 @@ constexpr WideView kWebSite = L"https://brimlark.example";
 
 constexpr wchar_t kFileFilter[] = L"Brimlark Backup files (*.brlk)|*.brlk";
 constexpr int kListColumns = 5;  // source, destination, item id, and the two stored FTP forms
+constexpr uint32_t kMaxVersionDays = 3650;
 
 UniqueBitmap Picture(int id, int size) { return LoadImageResourceBitmap(nullptr, id, size, size, 0xFFFEFEFE); }
 
@@ -160,7 +162,7 @@ void MainWindowFrame::BuildList() {
 }
 
 void MainWindowFrame::BuildOptions() {
-  for (auto [text, y] : {std::pair{L"Backup mode", 290}, std::pair{L"Backup options", 450}}) {
+  for (auto [text, y] : {std::pair{L"Backup mode", 290}, std::pair{L"Backup options", 424}}) {
     int caption = AddLabel(window_, text, 107, y, 370, 18, SS_CENTER);
     (void)SetControlFont(window_, caption, 10, 400, 1);
     (void)SetControlColours(window_, caption, static_cast<int32_t>(RGB(0, 0, 0xA0)), kTransparent);
@@ -173,15 +175,15 @@ void MainWindowFrame::BuildOptions() {
     const wchar_t* tip;
   };
   const RadioSpec radios[] = {
-      {kCommon, L" Common backup. Copy files from source to destination, overwriting existing files.", 320, 500,
+      {kCommon, L" Common backup. Copy files from source to destination, overwriting existing files.", 314, 500,
        L"This mode makes a regular backup.\r\nCheck \"Use update method\" to copy only files modified since the last backup."},
-      {kStrict, L" Strict backup. Additionally delete destination files, not existing on source.", 350, 500,
+      {kStrict, L" Strict backup. Additionally delete destination files, not existing on source.", 340, 500,
        L"This mode creates a backup containing exactly the same files as the source.\r\nIf files or folders were "
        L"deleted in the source, they are deleted in the destination as well.\r\nPlease use care when selecting the "
        L"folders in this mode."},
-      {kRestore, L" Restore mode. Copy files from destination to source, overwriting source files.", 380, 500,
+      {kRestore, L" Restore mode. Copy files from destination to source, overwriting source files.", 366, 500,
        L"This is your life saver mode.\r\nIf your files get lost or corrupted, switch to this mode to recover them."},
-      {kSync, L" Sync mode. Copy newest files from source to destination, and from destination to source.", 410, 540,
+      {kSync, L" Sync mode. Copy newest files from source to destination, and from destination to source.", 392, 540,
        L"In synchronization mode, modified/created files are copied in both directions:\r\nFrom source to "
        L"destination, and from destination to source."},
   };
@@ -198,12 +200,15 @@ void MainWindowFrame::BuildOptions() {
     const wchar_t* tip;
   };
   const BoxSpec boxes[] = {
-      {kUpdateMethod, L" Use update method (faster). Overwrite only outdated files in the destination.", 20, 480, 460,
+      {kUpdateMethod, L" Use update method (faster). Overwrite only outdated files in the destination.", 20, 450, 460,
        L"When this option is selected, only files created/modified since the last backup are copied.\r\nUseful to "
        L"quickly update an existing backup."},
-      {kSkipSystem, L" Skip copying system files.", 20, 510, 180,
+      {kKeepVersions, L" Keep deleted and replaced files for", 20, 504, 215,
+       L"What a backup deletes or replaces is moved to the \"Brimlark versions\" folder of the backup and kept there "
+       L"for this many days.\r\nUncheck to delete and replace files for good."},
+      {kSkipSystem, L" Skip copying system files.", 20, 477, 180,
        L"Whether to skip copying files with SYSTEM attributes (recommended)."},
-      {kSkipHidden, L" Skip copying hidden files.", 280, 510, 180,
+      {kSkipHidden, L" Skip copying hidden files.", 280, 477, 180,
        L"Whether to skip copying files with HIDDEN attributes (recommended)."},
   };
   window_.StartGroup();
@@ -213,6 +218,11 @@ void MainWindowFrame::BuildOptions() {
                                      spec.width, kStateUnchecked);
     (void)SetTooltip(window_, ids_[spec.command], spec.tip);
   }
+  ids_[kVersionDays] = AddInputField(window_, text::DecimalUnsigned(kDefaultKeepVersions), 240, 503, 45, 20,
+                                     ES_NUMBER | ES_AUTOHSCROLL | ES_CENTER);
+  SendMessageW(window_.ControlHandle(ids_[kVersionDays]), EM_LIMITTEXT, 4, 0);
+  (void)SetTooltip(window_, ids_[kVersionDays], L"From 1 to 3650 days");
+  (void)AddLabel(window_, L"days", 292, 506, 40, 18);
 }
 
 void MainWindowFrame::BuildCommands() {
@@ -224,12 +234,14 @@ void MainWindowFrame::BuildCommands() {
     const wchar_t* tip;
   };
   const CommandSpec commands[] = {
-      {kErrorLog, L"  Error log", IDIMG_ERROR_REPORT, 290, nullptr},
-      {kSettings, L"  Settings", IDIMG_SETTINGS, 330, nullptr},
-      {kOpen, L"  Open", IDIMG_OPEN, 370, L"Load a previously saved Brimlark Backup file."},
-      {kSave, L"  Save", IDIMG_SAVE, 410, L"Save the backup settings in the currently loaded Brimlark Backup file."},
-      {kSaveAs, L"  Save as...", IDIMG_SAVE_AS, 450,
+      {kErrorLog, L"  Error log", IDIMG_ERROR_REPORT, 288, nullptr},
+      {kSettings, L"  Settings", IDIMG_SETTINGS, 322, nullptr},
+      {kOpen, L"  Open", IDIMG_OPEN, 356, L"Load a previously saved Brimlark Backup file."},
+      {kSave, L"  Save", IDIMG_SAVE, 390, L"Save the backup settings in the currently loaded Brimlark Backup file."},
+      {kSaveAs, L"  Save as...", IDIMG_SAVE_AS, 424,
        L"Save the backup settings to a custom Brimlark Backup file, so you can load them later."},
+      {kPreview, L"  Preview", IDIMG_BROWSE_FOLDER, 458,
+       L"See what the backup would do, without doing it (Ctrl+P)"},
   };
   for (const CommandSpec& spec : commands) {
     ids_[spec.command] = AddImageButton(window_, spec.text, Picture(spec.picture, 20), 605, spec.y, 110, 30);
@@ -252,6 +264,7 @@ void MainWindowFrame::BuildMenus() {
   menuSaveAs_ = item(appMenu_, L"Save backup as...\tAlt+S", IDIMG_SAVE_AS);
   separator(appMenu_);
   menuStart_ = item(appMenu_, L"Start backup\tCtrl+Enter", IDIMG_START);
+  menuPreview_ = item(appMenu_, L"Preview\tCtrl+P", IDIMG_BROWSE_FOLDER);
   separator(appMenu_);
   menuViewLog_ = item(appMenu_, L"View error report\tCtrl+R", IDIMG_ERROR_REPORT);
   menuClearLog_ = item(appMenu_, L"Clear error report\tAlt+R", IDIMG_CANCEL);
@@ -287,7 +300,7 @@ void MainWindowFrame::BuildAccelerators() {
       key(FALT, 'S', menuSaveAs_),             key(FCONTROL, VK_RETURN, ids_[kStart]),
       key(FCONTROL, 'R', menuViewLog_),        key(FALT, 'R', menuClearLog_),
       key(FCONTROL, 'I', menuInstallation_),   key(FALT, 'A', menuAutoUpdate_),
-      key(FCONTROL, 'B', menuSchedules_),
+      key(FCONTROL, 'B', menuSchedules_),     key(FCONTROL, 'P', ids_[kPreview]),
   };
   window_.SetAccelerators(UniqueAccelerators(CreateAcceleratorTableW(const_cast<ACCEL*>(table), std::size(table))));
 }
@@ -355,6 +368,19 @@ void MainWindowFrame::ShowOptions(const BackupOptions& options) {
   (void)window_.SetState(ids_[kUpdateMethod], options.UpdateMethodEditable() ? kStateEnable : kStateDisable);
   (void)window_.SetState(ids_[kSkipSystem], (options.skipAttributes & ::kSkipSystem) ? kStateChecked : kStateUnchecked);
   (void)window_.SetState(ids_[kSkipHidden], (options.skipAttributes & ::kSkipHidden) ? kStateChecked : kStateUnchecked);
+  bool keep = options.keepVersions > 0;
+  (void)window_.SetState(ids_[kKeepVersions], keep ? kStateChecked : kStateUnchecked);
+  // The field shows what the user may type; without versions it keeps its last number for the next check.
+  if (keep) daysShown_ = text::DecimalUnsigned(std::min<uint32_t>(options.keepVersions, kMaxVersionDays));
+  if (daysShown_.empty()) daysShown_ = text::DecimalUnsigned(kDefaultKeepVersions);
+  (void)SetControlText(window_, ids_[kVersionDays], daysShown_);
+  (void)window_.SetState(ids_[kVersionDays], keep ? kStateEnable : kStateDisable);
+}
+
+uint32_t MainWindowFrame::VersionDays() const {
+  auto typed = text::ParseBoundedDecimal(ControlText(window_, ids_[kVersionDays]), 1, kMaxVersionDays);
+  if (!typed) typed = text::ParseBoundedDecimal(daysShown_, 1, kMaxVersionDays);
+  return typed ? static_cast<uint32_t>(*typed) : kDefaultKeepVersions;
 }
 
 BackupOptions MainWindowFrame::CollectOptions() const {
@@ -367,6 +393,7 @@ BackupOptions MainWindowFrame::CollectOptions() const {
   options.useUpdateMethod = checked(kUpdateMethod);
   options.skipAttributes = (checked(kSkipSystem) ? uint32_t{::kSkipSystem} : 0u) |
                            (checked(kSkipHidden) ? uint32_t{::kSkipHidden} : 0u);
+  options.keepVersions = checked(kKeepVersions) ? VersionDays() : 0;
   return options;
 }
 
@@ -436,22 +463,38 @@ void MainWindowFrame::ShowErrorLog() {
   }
 }
 
+bool MainWindowFrame::AnyPairChecked(const JobList& jobs) {
+  if (std::any_of(jobs.rows().begin(), jobs.rows().end(), [](const FolderPair& pair) { return pair.checked; })) return true;
+  (void)Ask(L"No folder pair is checked. Check the pairs to back up, then start the backup again.", MessageKind::kOk, 130);
+  return false;
+}
+
 void MainWindowFrame::StartBackup() {
-  BackupOptions options = CollectOptions();
   JobList jobs = CollectJobs();
-  if (std::none_of(jobs.rows().begin(), jobs.rows().end(), [](const FolderPair& pair) { return pair.checked; })) {
-    (void)Ask(L"No folder pair is checked. Check the pairs to back up, then start the backup again.",
-              MessageKind::kOk, 130);
-    return;
-  }
-  if (options.mode == BackupMode::kStrict &&
-      !ConfirmStrictBackup(StrictWarningOwner{window_, firstLocked_, lastLocked_, ids_[kMinimise], ids_[kClose]},
-                           environment_.appIni, start_.uiMode)) {
-    return;
-  }
+  if (!AnyPairChecked(jobs)) return;
+  BackupOptions options = CollectOptions();
   // Nothing in the window may change while it runs: an option or pair changed now would be neither in this
   // run nor saved.
   UiLock locked(window_, firstLocked_, lastLocked_);
+  RunBackup(jobs, options);
+}
+
+void MainWindowFrame::Preview() {
+  JobList jobs = CollectJobs();
+  if (!AnyPairChecked(jobs)) return;
+  BackupOptions options = CollectOptions();
+  // Locked until the backup the preview may lead to has ended: it runs what the preview was of.
+  UiLock locked(window_, firstLocked_, lastLocked_);
+  PreviewPlan plan;
+  // What the run would log is part of the plan: a preview leaves the error log as it is.
+  environment_.errorLog.SendTo([&plan](WideView message) { plan.Problem(message); });
+  RunSummary summary = Run(jobs, options, &plan);
+  environment_.errorLog.SendTo(nullptr);
+  if (summary.result == RunResult::kCancelled) return;
+  if (ShowPreview(window_, plan, options.mode == BackupMode::kRestore)) RunBackup(jobs, options);
+}
+
+RunSummary MainWindowFrame::Run(const JobList& jobs, const BackupOptions& options, RunPreview* preview) {
   ProgressWindow view(window_.handle());
   WindowsPower power;
   RunController controller(environment_.progress, environment_.errorLog, view, power, environment_.osVersion);
@@ -459,17 +502,32 @@ void MainWindowFrame::StartBackup() {
   controller.SetCertificatePins(&pins);
   controller.SetFtpTransfers(FtpTransfersSetting(environment_.appIni));
   controller.SetDeleteLimit(DeleteLimitSetting(environment_.jobIni));
-  controller.SetKeepVersions(KeepVersionsSetting(environment_.jobIni));
-  controller.SetHistory(environment_.history, currentFile_);
+  controller.SetKeepVersions(options.keepVersions);
+  if (preview) {
+    controller.SetPreview(preview);
+  } else {
+    controller.SetHistory(environment_.history, currentFile_);
+  }
   controller.Prepare(options);
-  RunSummary summary = controller.Run(jobs);
+  return controller.Run(jobs);
+}
+
+void MainWindowFrame::RunBackup(const JobList& jobs, const BackupOptions& options) {
+  if (options.mode == BackupMode::kStrict &&
+      !ConfirmStrictBackup(StrictWarningOwner{window_, firstLocked_, lastLocked_, ids_[kMinimise], ids_[kClose]},
+                           environment_.appIni, start_.uiMode)) {
+    return;
+  }
+  RunSummary summary = Run(jobs, options, nullptr);
   if (summary.result == RunResult::kFinishedAndClose) {
     PostMessageW(window_.handle(), kCloseRequestMessage, 0, 0);
     clean_ = true;  // the application closes as the completion action asked, without a question
     return;
   }
-  WideString report = FailureReport(summary.failures, summary.jobsSkipped);
-  if (summary.result != RunResult::kCancelled && !report.empty()) (void)Ask(report, MessageKind::kOk, 150);
+  // Every run says how it went, also one that was cancelled: what it did until then stays done.
+  WideString report = RunSummaryText(summary);
+  int lines = 1 + static_cast<int>(std::count(report.begin(), report.end(), L'\n'));
+  (void)Ask(report, MessageKind::kOk, 80 + 15 * lines);
 }
 
 bool MainWindowFrame::Handle(const UiEvent& event) {
@@ -529,6 +587,27 @@ bool MainWindowFrame::Handle(const UiEvent& event) {
   } else if (code == menuRemoveAll_) {
     for (int row = ListRowCount(window_, list_) - 1; row >= 0; --row) (void)DeleteListRow(window_, list_, row);
     clean_ = false;
+  } else if (Is(event, kKeepVersions)) {
+    bool keep = (window_.GetState(ids_[kKeepVersions]) & kStateChecked) != 0;
+    (void)window_.SetState(ids_[kVersionDays], keep ? kStateEnable : kStateDisable);
+    clean_ = false;
+  } else if (code == kEventEditChange && event.param == ids_[kVersionDays]) {
+    // Only what the user typed is a change: the field is also filled when a file is loaded.
+    WideString typed = ControlText(window_, ids_[kVersionDays]);
+    if (typed != daysShown_ && text::ParseBoundedDecimal(typed, 1, kMaxVersionDays)) {
+      daysShown_ = typed;
+      clean_ = false;
+    }
+  } else if (code == kEventEditFocusLost && event.param == ids_[kVersionDays]) {
+    // A number the field cannot take gives way to the last one it could.
+    WideString typed = ControlText(window_, ids_[kVersionDays]);
+    if (!text::ParseBoundedDecimal(typed, 1, kMaxVersionDays)) {
+      if (text::ParseUnsigned(typed) > kMaxVersionDays) {
+        daysShown_ = text::DecimalUnsigned(kMaxVersionDays);
+        clean_ = false;
+      }
+      (void)SetControlText(window_, ids_[kVersionDays], daysShown_);
+    }
   } else if (code == kEventListChecked || code == kEventListUnchecked || Is(event, kUpdateMethod) ||
              Is(event, kSkipSystem) || Is(event, kSkipHidden)) {
     clean_ = false;
@@ -590,6 +669,8 @@ bool MainWindowFrame::Handle(const UiEvent& event) {
     }
   } else if (Is(event, kStart) || code == menuStart_) {
     StartBackup();
+  } else if (Is(event, kPreview) || code == menuPreview_) {
+    Preview();
   } else if (code == versionLink_ || code == helpLink_ || code == donateLink_) {
     OpenWithShell(window_.scratchText());
   }

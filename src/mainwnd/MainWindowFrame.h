@@ -5,6 +5,7 @@
 #include "base/AppPaths.h"
 #include "jobs/JobModel.h"
 #include "mainwnd/MainWindowStart.h"
+#include "run/RunController.h"
 #include "run/RunEnvironment.h"
 #include "ui/MessageBox.h"
 #include "ui/UiWindow.h"
@@ -30,7 +31,8 @@ class MainWindowFrame {
   [[nodiscard]] int commandId(int index) const;  // see Command
   enum Command : int {
     kMoveUp, kMoveDown, kAdd, kEdit, kRemove, kCommon, kStrict, kRestore, kSync, kUpdateMethod, kSkipSystem,
-    kSkipHidden, kErrorLog, kSettings, kOpen, kSave, kSaveAs, kStart, kClose, kMinimise, kMenuButton, kCommandCount
+    kSkipHidden, kErrorLog, kSettings, kOpen, kSave, kSaveAs, kStart, kClose, kMinimise, kMenuButton, kKeepVersions,
+    kVersionDays, kPreview, kCommandCount
   };
   [[nodiscard]] JobList CollectJobs() const;
   [[nodiscard]] BackupOptions CollectOptions() const;
@@ -47,11 +49,21 @@ class MainWindowFrame {
   void ShowJobs(const JobList& jobs);
   void ShowOptions(const BackupOptions& options);
   void SetMode(int radio);
+  // The days field as a number from 1 to 3650; what it last showed when it holds anything else.
+  [[nodiscard]] uint32_t VersionDays() const;
   void UpdateCommands(bool force);
   // Asks whether to save unsaved changes; false when the user cancelled.
   [[nodiscard]] bool SaveChangesFirst();
   void ReportSaveFailure();
+  // Says so when no pair is checked.
+  [[nodiscard]] bool AnyPairChecked(const JobList& jobs);
   void StartBackup();
+  // Runs the preview of the checked pairs, shows its plan, and runs the backup when the user starts it there.
+  void Preview();
+  // The run of jobs with the window's settings; with a preview, only its plan.
+  RunSummary Run(const JobList& jobs, const BackupOptions& options, RunPreview* preview);
+  // The backup after the strict warning, then its summary.
+  void RunBackup(const JobList& jobs, const BackupOptions& options);
   void EditPairAt(int index, WideView dropped);
   void OpenLocation(int column);
   void ShowErrorLog();
@@ -70,9 +82,10 @@ class MainWindowFrame {
   int ids_[kCommandCount] = {};
   int list_ = 0, status_ = 0, titleBand_ = 0, appMenu_ = 0, listMenu_ = 0;
   int versionLink_ = 0, helpLink_ = 0, donateLink_ = 0;
-  int menuLoad_ = 0, menuSave_ = 0, menuSaveAs_ = 0, menuStart_ = 0, menuViewLog_ = 0, menuClearLog_ = 0;
+  int menuLoad_ = 0, menuSave_ = 0, menuSaveAs_ = 0, menuStart_ = 0, menuPreview_ = 0, menuViewLog_ = 0, menuClearLog_ = 0;
   int menuInstallation_ = 0, menuAutoUpdate_ = 0, menuSchedules_ = 0;
   int menuOpenSource_ = 0, menuOpenDestination_ = 0, menuAdd_ = 0, menuEdit_ = 0, menuRemove_ = 0;
   int menuRemoveAll_ = 0, menuCheckAll_ = 0, menuCheckNone_ = 0;
   int firstLocked_ = 0, lastLocked_ = 0;
+  WideString daysShown_;  // what the days field showed last, typed or loaded
 };

@@ -5,61 +5,90 @@
 
 namespace {
 
-constexpr WideView kActionNames[] = {L"new", L"update", L"delete", L"folder", L"held", L"newer"};
+constexpr WideView kActionNames[kPlannedActionKinds] = {L"new", L"update", L"delete", L"folder", L"held", L"newer"};
+
+void AppendTotals(WideString& text, const PreviewPlan::Totals& totals) {
+  for (size_t i = 0; i < kPlannedActionKinds; ++i) {
+    text::Append(text, L"\t", kActionNames[i], L"=", text::DecimalUnsigned(totals.count[i]));
+  }
+  text::Append(text, L"\tbytes=", text::DecimalUnsigned(totals.BytesToCopy()));
+}
 
 }  // namespace
 
-void PreviewReport::Totals::Add(const Totals& other) {
-  for (size_t i = 0; i < actions.size(); ++i) actions[i] += other.actions[i];
-  bytesToCopy += other.bytesToCopy;
+WideView ReportActionName(PlannedAction action) { return kActionNames[static_cast<size_t>(action)]; }
+
+uint64_t PreviewPlan::Totals::BytesToCopy() const {
+  return bytes[static_cast<size_t>(PlannedAction::kNew)] + bytes[static_cast<size_t>(PlannedAction::kUpdate)];
 }
 
-WideString PreviewReport::TotalsText(const Totals& totals) {
-  WideString text;
-  for (size_t i = 0; i < totals.actions.size(); ++i) {
-    text::Append(text, L"\t", kActionNames[i], L"=", text::DecimalUnsigned(totals.actions[i]));
+void PreviewPlan::Totals::Add(const Totals& other) {
+  for (size_t i = 0; i < kPlannedActionKinds; ++i) {
+    count[i] += other.count[i];
+    bytes[i] += other.bytes[i];
   }
-  text::Append(text, L"\tbytes=", text::DecimalUnsigned(totals.bytesToCopy));
-  return text;
 }
 
-void PreviewReport::BeginJob(const FolderPair& pair) {
+void PreviewPlan::BeginJob(const FolderPair& pair) {
   std::lock_guard<std::mutex> lock(mutex_);
-  pair_ = &pair;
+  pairs_.push_back({pair.source, pair.destination, false, {}});
   job_ = {};
 }
 
-void PreviewReport::EndJob(bool setUp) {
+void PreviewPlan::EndJob(bool setUp) {
   std::lock_guard<std::mutex> lock(mutex_);
-  ++pairs_;
-  text::Append(text_, L"pair\t", pair_->source, L"\t", pair_->destination);
+  if (pairs_.empty()) return;
+  Pair& pair = pairs_.back();
+  pair.setUp = setUp;
   if (setUp) {
-    text::Append(text_, TotalsText(job_), L"\r\n");
+    pair.totals = job_;
     run_.Add(job_);
   } else {
     ++pairsNotSetUp_;
-    text::Append(text_, L"\tnot set up\r\n");
   }
-  pair_ = nullptr;
+  lines_.push_back({LineKind::kPairEnd, PlannedAction::kNew, pairs_.size() - 1, {}});
 }
 
-void PreviewReport::Planned(PlannedAction action, const WideString& path, uint64_t bytes) {
+void PreviewPlan::Planned(PlannedAction action, const WideString& path, uint64_t bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto index = static_cast<size_t>(action);
-  ++job_.actions[index];
-  if (action == PlannedAction::kNew || action == PlannedAction::kUpdate) job_.bytesToCopy += bytes;
-  text::Append(text_, kActionNames[index], L"\t", path, L"\t", text::DecimalUnsigned(bytes), L"\r\n");
+  ++job_.count[index];
+  job_.bytes[index] += bytes;
+  lines_.push_back({LineKind::kAction, action, bytes, path});
 }
 
-void PreviewReport::Problem(WideView message) {
+void PreviewPlan::Problem(WideView message) {
   std::lock_guard<std::mutex> lock(mutex_);
-  text::Append(text_, L"error\t", message, L"\r\n");
+  ++problems_;
+  lines_.push_back({LineKind::kProblem, PlannedAction::kNew, 0, WideString(message)});
 }
 
-WideString PreviewReport::Text() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return text::Concat(text_, L"run\tpairs=", text::DecimalUnsigned(pairs_), L"\tnot set up=",
-                      text::DecimalUnsigned(pairsNotSetUp_), TotalsText(run_), L"\r\n");
+WideString PreviewReportText(const PreviewPlan& plan) {
+  WideString text;
+  for (const PreviewPlan::Line& line : plan.lines()) {
+    switch (line.kind) {
+      case PreviewPlan::LineKind::kAction:
+        text::Append(text, ReportActionName(line.action), L"\t", line.text, L"\t", text::DecimalUnsigned(line.bytes), L"\r\n");
+        break;
+      case PreviewPlan::LineKind::kProblem: text::Append(text, L"error\t", line.text, L"\r\n"); break;
+      case PreviewPlan::LineKind::kPairEnd: {
+        const PreviewPlan::Pair& pair = plan.pairs()[line.bytes];
+        text::Append(text, L"pair\t", pair.source, L"\t", pair.destination);
+        if (pair.setUp) {
+          AppendTotals(text, pair.totals);
+        } else {
+          text::Append(text, L"\tnot set up");
+        }
+        text::Append(text, L"\r\n");
+        break;
+      }
+    }
+  }
+  text::Append(text, L"run\tpairs=", text::DecimalUnsigned(plan.pairs().size()), L"\tnot set up=",
+               text::DecimalUnsigned(plan.pairsNotSetUp()));
+  AppendTotals(text, plan.totals());
+  text::Append(text, L"\r\n");
+  return text;
 }
 
 namespace {

@@ -35,9 +35,10 @@ void ProgressWindow::Open(WideView caption) {
     SetWindowLongW(bar, GWL_STYLE, GetWindowLongW(bar, GWL_STYLE) | PBS_SMOOTH);
     SendMessageW(bar, PBM_SETRANGE32, 0, 1000);
   }
-  statusId_ = AddLabel(window_, L"", 10, 168, 430, 18, SS_LEFTNOWORDWRAP);
-  (void)AddLabel(window_, L"When the operation completes, ", 40, 209, 200, 18);
-  completionId_ = AddDropDownList(window_, kCompletionEntries, 250, 205, 160, 200);
+  // Two lines: what is being done and for how long, then how much of it is done and left.
+  statusId_ = AddLabel(window_, L"", 10, 168, 430, 34, SS_LEFTNOWORDWRAP);
+  (void)AddLabel(window_, L"When the operation completes, ", 40, 216, 200, 18);
+  completionId_ = AddDropDownList(window_, kCompletionEntries, 250, 212, 160, 200);
   SendMessageW(window_.ControlHandle(completionId_), CB_SETCURSEL, 0, 0);
 
   pausePicture_ = LoadImageResourceBitmap(nullptr, IDIMG_PAUSE, 16, 16, 0xFFF0F0FF);
@@ -101,11 +102,11 @@ ProgressEvent ProgressWindow::NextEvent() {
   return ProgressEvent::kNone;
 }
 
-bool ProgressWindow::AskYesNo(WideView question, bool answerWithoutWindow) {
+bool ProgressWindow::AskYesNo(WideView question, bool answerWithoutWindow, bool stepAside) {
   if (!window_.handle()) return answerWithoutWindow;
-  ShowWindow(window_.handle(), SW_HIDE);
+  if (stepAside) ShowWindow(window_.handle(), SW_HIDE);
   if (question_.Ask(&window_, question, MessageKind::kYesNo, 150, 360) == 1) return true;
-  window_.Show(SW_SHOW, UiWindow::kShowUpdate);
+  if (stepAside) window_.Show(SW_SHOW, UiWindow::kShowUpdate);
   return false;
 }
 

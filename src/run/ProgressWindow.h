@@ -22,8 +22,9 @@ class ProgressWindow final : public ProgressView {
   void ShowProgress(uint32_t permille) override;
   void ShowPaused(bool paused) override;
   [[nodiscard]] ProgressEvent NextEvent() override;
-  [[nodiscard]] bool ConfirmCancel(WideView question) override { return AskYesNo(question, true); }
-  [[nodiscard]] bool ConfirmDeletions(WideView question) override { return AskYesNo(question, false); }
+  [[nodiscard]] bool ConfirmCancel(WideView question) override { return AskYesNo(question, true, true); }
+  // Asked over the window, which goes on showing the job the deletions belong to.
+  [[nodiscard]] bool ConfirmDeletions(WideView question) override { return AskYesNo(question, false, false); }
   [[nodiscard]] int CompletionChoice() override;
 
   // For tests and screenshots.
@@ -36,9 +37,9 @@ class ProgressWindow final : public ProgressView {
   [[nodiscard]] MessageBoxWindow& questionBox() { return question_; }
 
  private:
-  // The window steps aside while the question is open, and comes back when the run goes on. Without a
-  // window nobody can answer: the answer is answerWithoutWindow.
-  [[nodiscard]] bool AskYesNo(WideView question, bool answerWithoutWindow);
+  // With stepAside the window hides while the question is open, and comes back when the run goes on.
+  // Without a window nobody can answer: the answer is answerWithoutWindow.
+  [[nodiscard]] bool AskYesNo(WideView question, bool answerWithoutWindow, bool stepAside);
 
   HWND owner_;
   UiWindow window_;

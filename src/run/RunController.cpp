@@ -18,6 +18,8 @@
 namespace {
 
 constexpr DWORD kFtpTimeoutMs = 30000;
+// How often the figures of a copying pass are shown: a few times a second reads well.
+constexpr uint64_t kFiguresEveryMs = 250;
 // Files copied at once between two local (or network) folders.
 constexpr size_t kLocalCopyWorkers = 4;
 
@@ -109,6 +111,8 @@ void RunController::Prepare(const BackupOptions& options) {
 RunSummary RunController::Run(const JobList& jobs) {
   RunSummary summary;
   restoring_ = (runFlags_ & kRunRestore) != 0;
+  summary.restoring = restoring_;
+  uint64_t runStartTick = GetTickCount64();
   GetLocalTime(&runStart_);
   versionsStamp_ = VersionStamp(runStart_);
   view_.Open(restoring_ ? L"Restore operation progress" : L"Backup operation progress");
@@ -128,6 +132,13 @@ RunSummary RunController::Run(const JobList& jobs) {
     // be set up is counted as such, not as the files it never reached.
     if (outcome != JobOutcome::kSkipped) summary.failures += progress_.failureCount.load(std::memory_order_relaxed);
     summary.newerInTarget += progress_.newerInTarget.load(std::memory_order_relaxed);
+    summary.filesCopied += progress_.filesCopied.load(std::memory_order_relaxed);
+    summary.bytesCopied += progress_.bytesCopied.load(std::memory_order_relaxed);
+    summary.replaced += progress_.filesReplaced.load(std::memory_order_relaxed);
+    summary.deleted += progress_.entriesDeleted.load(std::memory_order_relaxed);
+    summary.keptAsVersions += progress_.versionsKept.load(std::memory_order_relaxed);
+    summary.heldBack += progress_.deletionsHeldBack.load(std::memory_order_relaxed);
+    summary.seconds = (GetTickCount64() - runStartTick) / 1000;
     if (outcome == JobOutcome::kSkipped || outcome == JobOutcome::kNotFinished) ++summary.jobsSkipped;
     if (outcome == JobOutcome::kDone) ++summary.jobsRun;
     if (outcome == JobOutcome::kCancelled) {
@@ -181,6 +192,13 @@ void RunController::RecordEnd(const RunSummary& summary) {
 
 std::vector<RunController::PlannedPass> RunController::PlanPasses(size_t index, size_t count) const {
   WideString job = JobNumberText(index, count);
+  if (preview_) {
+    WideString status = text::Concat(L"Preview, ", job);
+    if (restoring_) return {{true, runFlags_, status}};
+    if (runFlags_ & kRunStrict) return {{false, runFlags_ & ~uint32_t{kRunStrict}, status}, {true, runFlags_, status}};
+    if (runFlags_ & kRunSync) return {{false, runFlags_ | kRunUpdateMethod, status}, {true, runFlags_ | kRunUpdateMethod, status}};
+    return {{false, runFlags_, status}};
+  }
   WideString second = text::Concat(L"Synchronizing, ", job);
   if (restoring_) return {{true, runFlags_, text::Concat(L"Restoring files, ", job)}};
   WideString first = text::Concat(L"Copying files, ", job);
@@ -277,7 +295,8 @@ RunController::JobOutcome RunController::RunJob(const FolderPair& pair, size_t i
 
   std::vector<PlannedPass> passes = PlanPasses(index, count);
   jobStartTick_ = GetTickCount64();
-  nextElapsedMark_ = 1000;
+  nextStatusMark_ = 1000;
+  showFigures_ = false;
   if (JobOutcome expired = ExpireOldVersions(sides); expired != JobOutcome::kDone) return expired;
   if (JobOutcome counted = CountJob(passes[0], sides); counted != JobOutcome::kDone) return counted;
   view_.ShowMarquee(false);
@@ -405,7 +424,13 @@ RunController::JobOutcome RunController::Transfer(const PlannedPass& pass, JobSi
   if (keepVersions_ > 0) context.versionsStamp = versionsStamp_;
   statusText_ = pass.status;
   view_.ShowStatus(statusText_);
-  return RunWorker([&] { RunTransferPass(context, progress_, log_); });
+  // The plan of a deletion pass is quick and copies nothing: its figures would only flicker.
+  showFigures_ = plan == nullptr;
+  pace_.Start(GetTickCount64());
+  nextStatusMark_ = GetTickCount64() - jobStartTick_ + kFiguresEveryMs;
+  JobOutcome outcome = RunWorker([&] { RunTransferPass(context, progress_, log_); });
+  showFigures_ = false;
+  return outcome;
 }
 
 namespace {
@@ -454,6 +479,7 @@ RunController::JobOutcome RunController::RunWorker(const std::function<void()>& 
         view_.ShowStatus(L"Paused. Press \"Resume\" to continue.");
       } else {
         progress_.pause.Resume();
+        pace_.Start(GetTickCount64());  // the pause is no part of the pace
         view_.ShowStatus(statusText_);
       }
       view_.ShowPaused(pausing);
@@ -488,8 +514,18 @@ bool RunController::Skip(WideView prefix, WideView text) {
 }
 
 bool RunController::HandleCancel() {
-  return view_.ConfirmCancel(restoring_ ? L"Are you sure you want to cancel the restore operation?"
-                                        : L"Are you sure you want to cancel the backup operation?");
+  // A preview changes nothing: there is nothing to ask about.
+  if (preview_) return true;
+  // Nothing goes on while the user decides; No lets the run go on as it was, paused or not.
+  bool wasPaused = progress_.pause.IsPaused();
+  if (!wasPaused) progress_.pause.Pause();
+  bool cancel = view_.ConfirmCancel(restoring_ ? L"Are you sure you want to cancel the restore operation?"
+                                               : L"Are you sure you want to cancel the backup operation?");
+  if (!cancel && !wasPaused) {
+    progress_.pause.Resume();
+    pace_.Start(GetTickCount64());
+  }
+  return cancel;
 }
 
 void RunController::RefreshWhileWaiting() {
@@ -497,15 +533,28 @@ void RunController::RefreshWhileWaiting() {
   if (permille != lastPermille_) {
     lastPermille_ = permille;
     view_.ShowProgress(permille);
-    return;
   }
   if (progress_.pause.IsPaused()) return;
-  uint64_t elapsedMs = GetTickCount64() - jobStartTick_;
-  if (elapsedMs < nextElapsedMark_) return;
+  uint64_t now = GetTickCount64();
+  uint64_t elapsedMs = now - jobStartTick_;
+  if (showFigures_) {
+    pace_.Add(now, progress_.bytesDone.load(std::memory_order_relaxed), permille);
+  }
+  if (elapsedMs < nextStatusMark_) return;
+  // The elapsed time once a second; while files are copied, the figures a few times a second.
   uint64_t seconds = elapsedMs / 1000;
-  view_.ShowStatus(text::Concat(statusText_, L" | ",
-                                ElapsedText(seconds), L" elapsed"));
-  nextElapsedMark_ = (seconds + 1) * 1000;
+  WideString status = seconds == 0 ? statusText_ : text::Concat(statusText_, L" | ", ElapsedText(seconds), L" elapsed");
+  if (showFigures_) {
+    text::Append(status, L"\r\n",
+                 PassFiguresText(progress_.itemsDone.load(std::memory_order_relaxed),
+                                 progress_.totalItems.load(std::memory_order_relaxed),
+                                 progress_.bytesDone.load(std::memory_order_relaxed),
+                                 progress_.totalBytes.load(std::memory_order_relaxed), pace_));
+    nextStatusMark_ = elapsedMs + kFiguresEveryMs;
+  } else {
+    nextStatusMark_ = (seconds + 1) * 1000;
+  }
+  view_.ShowStatus(status);
 }
 
 RunResult RunController::CarryOutCompletion() {

@@ -13,6 +13,7 @@
 #include "jobs/FtpLocation.h"
 #include "jobs/JobModel.h"
 #include "run/ProgressView.h"
+#include "run/RunFigures.h"
 #include "run/SystemPower.h"
 
 #include <algorithm>
@@ -34,6 +35,15 @@ struct RunSummary {
   uint64_t jobsSkipped = 0;    // jobs that could not be set up, or not started (logged)
   uint64_t jobsRun = 0;
   uint64_t newerInTarget = 0;  // files left alone because their copy is newer
+  // What the jobs did, added up over the run.
+  uint64_t filesCopied = 0;
+  uint64_t bytesCopied = 0;
+  uint64_t replaced = 0;        // of the files copied, those that replaced a copy
+  uint64_t deleted = 0;
+  uint64_t keptAsVersions = 0;  // entries deleted or replaced that were kept in the versions folder
+  uint64_t heldBack = 0;        // deletions held back by the guard
+  uint64_t seconds = 0;         // the run's time
+  bool restoring = false;
 };
 
 // Process exit codes of an unattended run, for scripts; the run's record ends with one too.
@@ -192,5 +202,7 @@ class RunController {
   FtpClient* activeClients_[2] = {nullptr, nullptr};  // the job's connections, for a forced stop
   uint64_t jobStartTick_ = 0;
   WideString statusText_;  // what the status line says between the elapsed-time updates
-  uint64_t nextElapsedMark_ = 0;  // milliseconds since the job started
+  uint64_t nextStatusMark_ = 0;  // milliseconds since the job started
+  bool showFigures_ = false;     // while a transfer pass runs
+  PassPace pace_;
 };

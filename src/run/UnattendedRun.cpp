@@ -94,9 +94,9 @@ int RunChecked(const RunEnvironment& environment, const UnattendedRequest& reque
 
 int RunUnattended(const RunEnvironment& environment, const UnattendedRequest& request) {
   if (!request.preview) return RunChecked(environment, request, nullptr);
-  PreviewReport report;
-  environment.errorLog.SendTo([&report](WideView message) { report.Problem(message); });
-  int exitCode = RunChecked(environment, request, &report);
+  PreviewPlan plan;
+  environment.errorLog.SendTo([&plan](WideView message) { plan.Problem(message); });
+  int exitCode = RunChecked(environment, request, &plan);
   environment.errorLog.SendTo(nullptr);
-  return WritePreviewReport(request.previewReport, report.Text()) ? exitCode : kExitFailures;
+  return WritePreviewReport(request.previewReport, PreviewReportText(plan)) ? exitCode : kExitFailures;
 }

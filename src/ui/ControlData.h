@@ -42,8 +42,12 @@ struct PairHalf final : ControlData {
 };
 
 // A list view: its sort switch, custom-draw colours and small-icon list.
+class ListRows;
 struct ListData final : ControlData {
+  ListData();
+  ~ListData() override;
   bool sortable = false;
+  std::unique_ptr<ListRows> virtualRows;  // a list that asks for its cells
   UniqueImageList smallIcons;
   UniqueImageList stateImages;
   struct RowLook {
@@ -90,6 +94,8 @@ int ClickPair(UiWindow& window, int id);
 [[nodiscard]] PairData* PairOf(UiWindow& window, int id);
 // Sorts a sortable list by a column after a click on its header.
 void SortListByColumn(UiWindow& window, int id, int column);
+// Fills the text a list of ListRows asks for.
+void VirtualListCell(UiWindow& window, int id, NMLVDISPINFOW& request);
 // The mouse is over the control of this id (0: none): check boxes and radio buttons show their hover colour.
 void UpdateHover(UiWindow& window, int id);
 // Every pair back in its normal colour (the window was reactivated).

@@ -59,11 +59,11 @@ int CALLBACK CompareRows(LPARAM first, LPARAM second, LPARAM order) {
   return sort.descending ? -result : result;
 }
 
-}  // namespace
-
-int AddListView(UiWindow& window, WideView columns, int x, int y, int width, int height, DWORD extendedStyle) {
-  HWND list = MakeChild(window, WC_LISTVIEWW, L"", LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP,
-                        0, x, y, width, height);
+int MakeListView(UiWindow& window, WideView columns, int x, int y, int width, int height, DWORD extendedStyle,
+                 DWORD style) {
+  HWND list = MakeChild(window, WC_LISTVIEWW, L"",
+                        LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_BORDER | WS_TABSTOP | style, 0, x, y, width,
+                        height);
   int id = FinishControl(window, ControlType::kListView, list, x, y, width, height);
   if (!id) return 0;
   window.Record(id)->data = std::make_unique<ListData>();
@@ -80,6 +80,57 @@ int AddListView(UiWindow& window, WideView columns, int x, int y, int width, int
     SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
   }
   return id;
+}
+
+// Shows the rising or falling arrow on the clicked heading and none on the others; true for falling, which
+// follows a rising one.
+bool TurnSortArrow(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  HDITEMW clicked{};
+  clicked.mask = HDI_FORMAT;
+  SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&clicked));
+  bool descending = (clicked.fmt & HDF_SORTUP) != 0;
+  for (int i = 0, count = ColumnCount(list); i < count; ++i) {
+    HDITEMW heading{};
+    heading.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&heading));
+    heading.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == column) heading.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
+    SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&heading));
+  }
+  return descending;
+}
+
+}  // namespace
+
+ListData::ListData() = default;
+ListData::~ListData() = default;
+
+int AddListView(UiWindow& window, WideView columns, int x, int y, int width, int height, DWORD extendedStyle) {
+  return MakeListView(window, columns, x, y, width, height, extendedStyle, 0);
+}
+
+int AddVirtualListView(UiWindow& window, WideView columns, int x, int y, int width, int height,
+                       std::unique_ptr<ListRows> rows) {
+  int id = MakeListView(window, columns, x, y, width, height, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER, LVS_OWNERDATA);
+  auto* data = DataOf<ListData>(window.Record(id));
+  if (!data || !rows) return id;
+  SendMessageW(ListOf(window, id), LVM_SETITEMCOUNT, rows->RowCount(), LVSICF_NOSCROLL);
+  data->virtualRows = std::move(rows);
+  data->sortable = true;
+  return id;
+}
+
+void VirtualListCell(UiWindow& window, int id, NMLVDISPINFOW& request) {
+  const auto* data = DataOf<ListData>(window.Record(id));
+  if (!data || !data->virtualRows || !(request.item.mask & LVIF_TEXT) || !request.item.pszText ||
+      request.item.cchTextMax <= 0) {
+    return;
+  }
+  request.item.pszText[0] = 0;
+  if (request.item.iItem < 0 || static_cast<size_t>(request.item.iItem) >= data->virtualRows->RowCount()) return;
+  data->virtualRows->CellText(static_cast<size_t>(request.item.iItem), request.item.iSubItem, request.item.pszText,
+                              static_cast<size_t>(request.item.cchTextMax));
 }
 
 int AddListRow(UiWindow& window, int id, WideView cells) {
@@ -195,22 +246,14 @@ void SetListSortable(UiWindow& window, int id, bool sortable) {
 void SortListByColumn(UiWindow& window, int id, int column) {
   HWND list = ListOf(window, id);
   if (!list) return;
-  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-  HDITEMW clicked{};
-  clicked.mask = HDI_FORMAT;
-  SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&clicked));
-  // Descending when the heading shows the rising arrow, rising otherwise.
-  bool descending = (clicked.fmt & HDF_SORTUP) != 0;
+  bool descending = TurnSortArrow(list, column);
+  if (auto* data = DataOf<ListData>(window.Record(id)); data && data->virtualRows) {
+    data->virtualRows->SortBy(column, descending);
+    InvalidateRect(list, nullptr, FALSE);
+    return;
+  }
   SortOrder order{list, column, descending};
   SendMessageW(list, LVM_SORTITEMSEX, reinterpret_cast<WPARAM>(&order), reinterpret_cast<LPARAM>(CompareRows));
-  for (int i = 0, count = ColumnCount(list); i < count; ++i) {
-    HDITEMW heading{};
-    heading.mask = HDI_FORMAT;
-    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&heading));
-    heading.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
-    if (i == column) heading.fmt |= descending ? HDF_SORTDOWN : HDF_SORTUP;
-    SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&heading));
-  }
 }
 
 bool SetListSmallIcon(UiWindow& window, int id, HICON icon, int size) {

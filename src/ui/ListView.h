@@ -6,12 +6,29 @@
 #include "ui/GdiOwners.h"
 #include "ui/UiWindow.h"
 
+#include <memory>
+
+// The rows of a list too long to hand over row by row: the list asks for the cells it draws, so that a
+// hundred thousand rows cost no more to show than a screenful. Called on the window's thread.
+class ListRows {
+ public:
+  virtual ~ListRows() = default;
+  [[nodiscard]] virtual size_t RowCount() const = 0;
+  // The cell's text, cut to fit buffer (size characters, the end included).
+  virtual void CellText(size_t row, int column, wchar_t* buffer, size_t size) const = 0;
+  // Puts the rows in the order of a column; a click on its heading asks for it, turning the order each time.
+  virtual void SortBy(int column, bool descending) = 0;
+};
+
 // extendedStyle kListDefaultExtendedStyle stands for full-row selection alone.
 inline constexpr DWORD kListDefaultExtendedStyle = 0xFFFFFFFF;
 
 // columns: the headings separated by "\n"; each column gets an equal share of the width.
 [[nodiscard]] int AddListView(UiWindow& window, WideView columns, int x, int y, int width, int height,
                               DWORD extendedStyle = kListDefaultExtendedStyle);
+// A report view whose rows are rows (see ListRows), sortable by each column; the list owns them.
+[[nodiscard]] int AddVirtualListView(UiWindow& window, WideView columns, int x, int y, int width, int height,
+                                     std::unique_ptr<ListRows> rows);
 // Returns the new row's index, or -1.
 int AddListRow(UiWindow& window, int id, WideView cells);
 [[nodiscard]] WideString ListCell(const UiWindow& window, int id, int row, int column);

@@ -25,6 +25,10 @@ LRESULT ListNotify(UiWindow& window, int id, NMHDR* header, bool& handled) {
       if (oldImage == 2 && newImage == 1) raise(kEventListUnchecked, change->iItem);
       break;
     }
+    case LVN_GETDISPINFOW:
+      VirtualListCell(window, id, *reinterpret_cast<NMLVDISPINFOW*>(header));
+      handled = true;
+      break;
     case LVN_DELETEITEM: raise(kEventListDeleted, id); break;
     case LVN_BEGINSCROLL: raise(kEventListScrollBegin, id); break;
     case LVN_ENDSCROLL: raise(kEventListScrollEnd, id); break;

@@ -12,6 +12,7 @@
 #include "ui/Controls.h"
 #include "ui/ListView.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -293,9 +294,12 @@ TEST_F(MainWindowTest, StartingABackupRunsThePairsAndCountsTheFailures) {
   Click(MainWindowFrame::kStart);
   ASSERT_TRUE(WaitUntil([&] { return Pump() && answerer.answered(); }, 20000));
   EXPECT_EQ(ReadTestFile(root / L"backup\\a.txt"), "alpha");
-  // The missing source is a pair that could not be backed up, not a file.
-  EXPECT_EQ(answerer.question(), L"1 file could not be copied.\r\n1 folder pair could not be backed up.\r\n"
-                                 L"\r\nFor more information please see the error log.");
+  // The summary says what was done; the missing source is a pair that could not be backed up, not a file.
+  EXPECT_EQ(answerer.question().rfind(L"The backup finished with failures.\r\n\r\nFiles copied: 1 (5 bytes)\r\n"
+                                      L"Replaced: 0\r\nDeleted: 0\r\nKept as versions: 0\r\nDeletions held back: 0\r\n"
+                                      L"Newer in the backup: 0\r\nTime taken: ", 0), 0u) << text::ToUtf8(answerer.question());
+  EXPECT_TRUE(text::EndsWith(answerer.question(), L" seconds\r\n\r\n1 file could not be copied.\r\n1 folder pair could "
+                                                  L"not be backed up.\r\n\r\nFor more information please see the error log."));
 }
 
 TEST_F(MainWindowTest, StartingWithNoPairCheckedSaysSo) {
@@ -316,13 +320,134 @@ TEST_F(MainWindowTest, TheWindowIsLockedWhileARunGoesOn) {
   ASSERT_TRUE(WriteTestFile(root / L"backup\\kept.txt", "precious"));
   OpenOn({Pair(root / L"empty", root / L"backup")}, BackupOptions{BackupMode::kStrict, false, 0});
   HWND startButton = frame->window().ControlHandle(frame->commandId(MainWindowFrame::kStart));
-  std::atomic<bool> lockedWhileAsked{false};
-  BoxAnswerer answerer(L"No", [&] { lockedWhileAsked = !IsWindowEnabled(startButton); });
+  bool lockedWhileAsked = false, progressShownWhileAsked = false;
+  WideString question, summary;
+  Driver driver({L"_WINDOW_MsgBoxClass"}, [&] {
+    HWND box = WaitForShown(L"_WINDOW_MsgBoxClass");
+    question = TextOf(FindWindowExW(box, nullptr, L"Static", nullptr));
+    lockedWhileAsked = !IsWindowEnabled(startButton);
+    HWND progress = FindProcessWindow(L"Brimlark_MsgBox", GetCurrentProcessId());
+    progressShownWhileAsked = progress && IsWindowVisible(progress);
+    testing_support::Click(box, L"No");
+    (void)WaitUntil([&] { return (box = FindShown(L"_WINDOW_MsgBoxClass")) && FindWindowExW(box, nullptr, L"Button", L"OK"); });
+    summary = TextOf(FindWindowExW(box, nullptr, L"Static", nullptr));
+    testing_support::Click(box, L"OK");
+  });
   Click(MainWindowFrame::kStart);
-  ASSERT_TRUE(WaitUntil([&] { return Pump() && answerer.answered() && Enabled(MainWindowFrame::kStart); }, 20000));
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && !summary.empty() && Enabled(MainWindowFrame::kStart); }, 20000));
   EXPECT_TRUE(lockedWhileAsked);
-  EXPECT_EQ(answerer.question(), L"This backup would delete 1 of the 1 files in " + root / L"backup" + L". Delete them?");
+  EXPECT_TRUE(progressShownWhileAsked);  // asked over the progress window of the job it is about
+  EXPECT_EQ(question, L"This backup would delete 1 of the 1 files in " + root / L"backup" + L". Delete them?");
+  EXPECT_NE(summary.find(L"\r\nDeleted: 0\r\nKept as versions: 0\r\n"
+                         L"Deletions held back: 1 (not confirmed: nothing was deleted)\r\n"), WideString::npos)
+      << text::ToUtf8(summary);
   EXPECT_EQ(ReadTestFile(root / L"backup\\kept.txt"), "precious");
+}
+
+// The cells of a list of another thread's window, row by row, the columns joined by "|".
+std::vector<WideString> ListRowsOf(HWND list) {
+  std::vector<WideString> rows;
+  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    WideString cells;
+    for (int column = 0; column < 3; ++column) {
+      wchar_t text[512] = {};
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = text;
+      item.cchTextMax = 512;
+      SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+      cells += (column ? L"|" : L"") + WideString(text);
+    }
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+// A click on a heading of a list, as the mouse would give it.
+void ClickHeading(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  RECT box{};
+  SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&box));
+  LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+  PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(header, WM_LBUTTONUP, 0, at);
+}
+
+// The preview runs through the real run controller and changes nothing; its window shows the plan, sorts
+// it, and its Start backup runs that backup, which ends with the summary.
+TEST_F(MainWindowTest, APreviewShowsThePlanAndStartsTheBackupItPlanned) {
+  appIni.SetString(L"Settings", L"SkipStrictWarning", L"1");
+  ASSERT_TRUE(WriteTestFile(root / L"data\\new.txt", "new"));
+  ASSERT_TRUE(WriteTestFile(root / L"data\\sub\\changed.txt", "changed!"));
+  ASSERT_TRUE(WriteTestFile(root / L"backup\\sub\\changed.txt", "old"));
+  ASSERT_TRUE(WriteTestFile(root / L"backup\\gone.txt", "gone"));
+  OpenOn({Pair(root / L"data", root / L"backup")}, BackupOptions{BackupMode::kStrict, false, 0});
+  std::vector<WideString> counts, rows, bySize, bySizeFalling;
+  WideString summary;
+  Driver driver({L"Brimlark_MsgBox", L"_WINDOW_MsgBoxClass"}, [&] {
+    HWND preview = WaitForShown(L"Brimlark_MsgBox", L"Brimlark Backup preview");
+    if (!preview) return;
+    for (const wchar_t* count : {L"New: 1, 3 bytes", L"Update: 1, 8 bytes", L"Delete: 1, 4 bytes", L"Held back: 0, 0 bytes",
+                                 L"Newer in the backup: 0, 0 bytes", L"New folder: 0"}) {
+      if (FindDescendant(preview, L"Static", count)) counts.emplace_back(count);
+    }
+    HWND list = FindWindowExW(preview, nullptr, WC_LISTVIEWW, nullptr);
+    rows = ListRowsOf(list);
+    ClickHeading(list, 2);
+    (void)WaitUntil([&] { return (bySize = ListRowsOf(list)) != rows; });
+    ClickHeading(list, 2);
+    (void)WaitUntil([&] { return (bySizeFalling = ListRowsOf(list)) != bySize; });
+    EXPECT_FALSE(Exists(root / L"backup\\new.txt"));  // nothing was done yet
+    testing_support::Click(preview, L"Start backup");
+    HWND box = WaitForShown(L"_WINDOW_MsgBoxClass");
+    summary = TextOf(FindWindowExW(box, nullptr, L"Static", nullptr));
+    testing_support::Click(box, L"OK");
+  });
+  Click(MainWindowFrame::kPreview);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && !summary.empty() && Enabled(MainWindowFrame::kStart); }, 30000));
+  EXPECT_EQ(counts.size(), 6u) << "found: " << text::ToUtf8(counts.empty() ? L"" : counts.back());
+  WideString data = root / L"data", backup = root / L"backup";
+  EXPECT_EQ(rows, (std::vector<WideString>{L"New|" + backup + L"\\new.txt|3 bytes",
+                                           L"Update|" + backup + L"\\sub\\changed.txt|8 bytes",
+                                           L"Delete|" + backup + L"\\gone.txt|4 bytes"}));
+  ASSERT_EQ(bySize.size(), 3u);
+  EXPECT_EQ(bySize[0], rows[0]);
+  EXPECT_EQ(bySize[1], rows[2]);
+  EXPECT_EQ(bySizeFalling, (std::vector<WideString>{rows[1], rows[2], rows[0]}));
+  EXPECT_EQ(summary.rfind(L"The backup is complete.\r\n\r\nFiles copied: 2 (11 bytes)\r\nReplaced: 1\r\nDeleted: 1\r\n"
+                          L"Kept as versions: 2\r\nDeletions held back: 0\r\nNewer in the backup: 0\r\nTime taken: ", 0), 0u)
+      << text::ToUtf8(summary);
+  EXPECT_EQ(ReadTestFile(root / L"backup\\new.txt"), "new");
+  EXPECT_FALSE(Exists(root / L"backup\\gone.txt"));
+}
+
+// The days versions are kept: loaded, shown, changed by the user and saved with the file.
+TEST_F(MainWindowTest, TheVersionsRowFollowsTheFileAndMarksTheJobChanged) {
+  BackupOptions none;
+  none.keepVersions = 0;
+  OpenOn({Pair(L"C:\\one", L"D:\\one")}, none);
+  HWND days = frame->window().ControlHandle(frame->commandId(MainWindowFrame::kVersionDays));
+  EXPECT_FALSE(Checked(MainWindowFrame::kKeepVersions));
+  EXPECT_FALSE(IsWindowEnabled(days));
+  EXPECT_EQ(TextOf(days), L"30");
+  EXPECT_TRUE(frame->clean());
+  Click(MainWindowFrame::kKeepVersions);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && IsWindowEnabled(days); }, 5000));
+  EXPECT_FALSE(frame->clean());
+  SetText(days, L"90");
+  ASSERT_TRUE(Pump());
+  EXPECT_EQ(frame->CollectOptions().keepVersions, 90u);
+  SetText(days, L"9999");  // more than the field takes: the last number it could take stays
+  SendMessageW(days, WM_KILLFOCUS, 0, 0);
+  ASSERT_TRUE(Pump());
+  EXPECT_EQ(frame->CollectOptions().keepVersions, 3650u);
+  Click(MainWindowFrame::kSave);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && frame->clean(); }, 5000));
+  EXPECT_EQ(KeepVersionsSetting(IniFile(file)), 3650u);
+  Click(MainWindowFrame::kKeepVersions);
+  ASSERT_TRUE(WaitUntil([&] { return Pump() && !frame->clean(); }, 5000));
+  EXPECT_EQ(frame->CollectOptions().keepVersions, 0u);
 }
 
 TEST_F(MainWindowTest, AFolderDroppedOnTheListOpensTheEditorWithItAsSource) {

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -81,7 +82,9 @@ class WatchedWindow final : public ProgressView {
 // Answers the cancel question from another thread once it is on screen: Yes or No.
 class QuestionAnswerer {
  public:
-  explicit QuestionAnswerer(bool yes) : thread_([this, yes] { Run(yes); }) {}
+  // whenShown: called on the answering thread once the question is there, before it is answered.
+  explicit QuestionAnswerer(bool yes, std::function<void()> whenShown = {})
+      : whenShown_(std::move(whenShown)), thread_([this, yes] { Run(yes); }) {}
   ~QuestionAnswerer() { thread_.join(); }
   bool answered() const { return answered_; }
 
@@ -92,6 +95,7 @@ class QuestionAnswerer {
       if (HWND box = FindProcessWindow(L"_WINDOW_MsgBoxClass", GetCurrentProcessId())) {
         HWND button = FindWindowExW(box, nullptr, L"Button", yes ? L"Yes" : L"No");
         if (button) {
+          if (whenShown_) whenShown_();
           PostMessageW(button, BM_CLICK, 0, 0);
           answered_ = true;
           return;
@@ -101,6 +105,7 @@ class QuestionAnswerer {
     }
   }
   std::atomic<bool> answered_{false};
+  std::function<void()> whenShown_;
   std::thread thread_;
 };
 
@@ -140,7 +145,17 @@ TEST_F(ProgressWindowTest, TheStatusLineFollowsTheJobAndTheWindowStaysLive) {
   EXPECT_EQ(view.statuses[0], L"Preparing...");
   EXPECT_EQ(view.statuses[1], L"Enumerating files.");
   EXPECT_EQ(view.statuses[2], L"Copying files, job 1 of 1");
-  EXPECT_EQ(view.statuses[3], L"Copying files, job 1 of 1 | 1 second elapsed");
+  // A few times a second, how much is done of how much (the counted folder is an item too) and how fast.
+  EXPECT_EQ(view.statuses[3].rfind(L"Copying files, job 1 of 1\r\n", 0), 0u) << text::ToUtf8(view.statuses[3]);
+  EXPECT_NE(view.statuses[3].find(L" of 2 items, "), WideString::npos);
+  EXPECT_NE(view.statuses[3].find(L" of 2.0 MB"), WideString::npos);
+  auto shown = [&](WideView piece) {
+    return std::any_of(view.statuses.begin(), view.statuses.end(), [&](const WideString& status) {
+      return status.find(piece) != WideString::npos;
+    });
+  };
+  EXPECT_TRUE(shown(L"Copying files, job 1 of 1 | 1 second elapsed\r\n"));
+  EXPECT_TRUE(shown(L"B/s")) << "the speed, once two readings of the counters are there";
   EXPECT_EQ(view.closedTitle, L"Backup operation progress");
   // The UI thread handled its messages all along, though every read of the worker was slow.
   EXPECT_LE(view.longestGap, 50u);
@@ -180,19 +195,27 @@ TEST_F(ProgressWindowTest, PausingTwiceGivesBackTheButtonAndTheStatusLine) {
 
 TEST_F(ProgressWindowTest, CancelAnsweredNoGoesOnAndTheWindowComesBack) {
   bool pressed = false;
+  std::atomic<bool> heldWhileAsked{false};
   std::unique_ptr<QuestionAnswerer> answerer;
   view.onPump = [&] {
     if (!pressed && progress.bytesDone.load() > 1) {
-      answerer = std::make_unique<QuestionAnswerer>(false);
+      // While the question is open nothing is copied: the workers come to stand still, and stay so.
+      answerer = std::make_unique<QuestionAnswerer>(false, [&] {
+        if (!WaitUntil([&] { return progress.pause.Holders() >= 1; }, 5000)) return;
+        uint64_t bytes = progress.bytesDone.load();
+        Sleep(300);
+        heldWhileAsked = progress.bytesDone.load() == bytes && progress.pause.Holders() >= 1;
+      });
       PostMessageW(view.Control(view.window.cancelButton()), BM_CLICK, 0, 0);
       pressed = true;
     }
   };
-  RunSummary summary = Run(BackupMode::kCommon, 10);
+  RunSummary summary = Run(BackupMode::kCommon, 40);
   answerer.reset();
   EXPECT_EQ(summary.result, RunResult::kFinished);
   ASSERT_EQ(view.asked.size(), 1u);
   EXPECT_EQ(view.asked[0], L"Are you sure you want to cancel the backup operation?");
+  EXPECT_TRUE(heldWhileAsked);
   EXPECT_EQ(ReadTestFile(target + L"\\two.bin").size(), 1u << 20);  // the run went on to the end
 }
 
