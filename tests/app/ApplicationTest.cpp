@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 using namespace testing_support;
@@ -228,18 +229,39 @@ TEST_F(StartUpTest, APersonAddsAPairBacksUpAndSavesOnClosing) {
   PostMessageW(ChildOf(editor, L"Button", L"OK"), BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitUntil([&] { return windowOf(L"Brimlark_MsgBox") == nullptr; }));
 
-  // Start the backup. A click that arrives while the editor is still being taken down is discarded with the
-  // editor's own events, as it would be for a person: click again until the run shows it started.
-  HWND startButton = ChildOf(main, L"Button", L"  Start backup");
-  ASSERT_TRUE(startButton);
-  auto copied = [&] { return ReadTestFile(root / L"backup\\docs\\a.txt") == "alpha"; };
+  // Preview first. A click that arrives while the editor is still being taken down is discarded with the
+  // editor's own events, as it would be for a person: click again until the preview shows.
+  HWND previewButton = ChildOf(main, L"Button", L"  Preview");
+  ASSERT_TRUE(previewButton);
+  auto previewWindow = [&] {
+    HWND window = FindWindowExW(nullptr, nullptr, L"Brimlark_MsgBox", L"Brimlark Backup preview");
+    DWORD owner = 0;
+    if (window) GetWindowThreadProcessId(window, &owner);
+    return owner == program.ProcessId() && IsWindowVisible(window) ? window : nullptr;
+  };
+  HWND preview = nullptr;
   ASSERT_TRUE(WaitUntil([&] {
-    if (copied() || windowOf(L"Brimlark_MsgBox")) return true;
-    PostMessageW(startButton, BM_CLICK, 0, 0);
-    return WaitUntil([&] { return copied() || windowOf(L"Brimlark_MsgBox") != nullptr; }, 1000);
+    PostMessageW(previewButton, BM_CLICK, 0, 0);
+    return WaitUntil([&] { return (preview = previewWindow()) != nullptr; }, 1000);
   }, 20000));
+  EXPECT_TRUE(ChildOf(preview, L"Static", L"New: 1, 5 bytes"));
+  EXPECT_TRUE(ChildOf(preview, L"Static", L"New folder: 1"));
+  HWND plan = ChildOf(preview, L"SysListView32", nullptr);
+  EXPECT_EQ(SendMessageW(plan, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_FALSE(Exists(root / L"backup"));
+
+  // Start the backup from the preview; it ends with its summary.
+  PostMessageW(ChildOf(preview, L"Button", L"Start backup"), BM_CLICK, 0, 0);
+  auto copied = [&] { return ReadTestFile(root / L"backup\\docs\\a.txt") == "alpha"; };
   ASSERT_TRUE(WaitUntil(copied, 30000));
-  ASSERT_TRUE(WaitUntil([&] { return windowOf(L"Brimlark_MsgBox") == nullptr; }));  // the progress window is gone
+  HWND ok = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (ok = ChildOf(windowOf(L"_WINDOW_MsgBoxClass"), L"Button", L"OK")) != nullptr; }, 30000));
+  wchar_t summary[1024] = {};
+  GetWindowTextW(ChildOf(GetParent(ok), L"Static", nullptr), summary, 1024);
+  EXPECT_EQ(WideString(summary).rfind(L"The backup is complete.\r\n\r\nFiles copied: 1 (5 bytes)\r\n", 0), 0u)
+      << text::ToUtf8(summary);
+  PostMessageW(ok, BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return windowOf(L"Brimlark_MsgBox") == nullptr && windowOf(L"_WINDOW_MsgBoxClass") == nullptr; }));
 
   // Close: the unsaved pair brings the question; Yes saves it. A close that arrives while the window is still
   // locked for the run is discarded with the run's other input, as it would be for a person: close again until
