@@ -56,6 +56,31 @@ std::optional<FtpLocation> ReadLocation(WideView storedForm) {
   return FtpLocation::FromPlainForm(*plain);
 }
 
+std::optional<FtpLocation> ParseFtpAddress(WideView address) {
+  if (KindOfLocation(address) != LocationKind::kFtp) return std::nullopt;
+  WideView rest = address.substr(kDisplayFormPrefix.size());
+  size_t slash = rest.find(L'/');
+  WideView host = rest.substr(0, slash);
+  FtpLocation location;
+  if (slash != WideView::npos) location.remoteDirectory = WideString(rest.substr(slash));
+  // A password may hold an "@" of its own: the server follows the last one.
+  if (size_t at = host.rfind(L'@'); at != WideView::npos) {
+    WideView account = host.substr(0, at);
+    size_t colon = account.find(L':');
+    location.userName = WideString(account.substr(0, colon));
+    if (colon != WideView::npos) location.password = WideString(account.substr(colon + 1));
+    host = host.substr(at + 1);
+  }
+  // The colons inside a bracketed IPv6 address are no port separator.
+  size_t colon = host.rfind(L':');
+  if (colon != WideView::npos && host.find(L']', colon) == WideView::npos) {
+    location.port = WideString(host.substr(colon + 1));
+    host = host.substr(0, colon);
+  }
+  location.server = WideString(host);
+  return location;
+}
+
 LocationKind KindOfLocation(WideView text) {
   return text::StartsWith(text, kDisplayFormPrefix, false) ? LocationKind::kFtp : LocationKind::kLocal;
 }

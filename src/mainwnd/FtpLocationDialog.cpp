@@ -1,6 +1,7 @@
 #include "mainwnd/FtpLocationDialog.h"
 
 #include "jobs/FtpLocation.h"
+#include "jobs/PathRelation.h"
 #include "ui/Controls.h"
 #include "ui/DialogWindow.h"
 #include "ui/Drawing.h"
@@ -28,13 +29,31 @@ WideString WithoutScheme(WideView server) {
   return WideString(server);
 }
 
+// What the dialog starts with: the stored location, and over it what the field's address names when that
+// is another place (typed or pasted): its server and directory, and its user, password and port where it
+// gives them. The account of one server is never offered for another.
+FtpLocation StartingLocation(WideView storedForm, WideView address) {
+  FtpLocation start = ReadLocation(storedForm).value_or(FtpLocation{});
+  std::optional<FtpLocation> typed = ParseFtpAddress(address);
+  std::optional<WideString> storedAddress = DisplayForm(storedForm, true);
+  if (typed && !(storedAddress && RelationOf(*storedAddress, address, L'/') == PathRelation::kSame)) {
+    if (!text::EqualsNoCase(typed->server, start.server)) start = FtpLocation{};
+    start.server = typed->server;
+    start.remoteDirectory = typed->remoteDirectory;
+    if (!typed->userName.empty()) start.userName = typed->userName;
+    if (!typed->password.empty()) start.password = typed->password;
+    if (!typed->port.empty()) start.port = typed->port;
+  }
+  if (start.port.empty()) start.port = L"21";
+  return start;
+}
+
 }  // namespace
 
 UniqueBitmap LocationWindowBackground() { return DialogFace(kLocationWindowWidth, kLocationWindowHeight, 206, 4); }
 
 bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displayForm) {
-  FtpLocation start = ReadLocation(storedForm).value_or(FtpLocation{});
-  if (start.port.empty()) start.port = L"21";
+  FtpLocation start = StartingLocation(storedForm, displayForm);
 
   UiEvent before = owner.event();
   UiWindow dialog;
@@ -74,6 +93,7 @@ bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displa
   (void)SetControlColours(dialog, message, static_cast<int32_t>(kMessageColour), kTransparent);
   int ok = AddPushButton(dialog, L"OK", 295, 215, 80, 26, WS_TABSTOP | BS_DEFPUSHBUTTON);
   int cancel = AddPushButton(dialog, L"Cancel", 405, 215, 80, 26);
+  dialog.SetCancelButton(cancel);
 
   HWND passwordField = dialog.ControlHandle(password);
   // The field's own masking character, which differs between systems and visual styles.

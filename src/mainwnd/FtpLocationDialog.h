@@ -13,7 +13,8 @@ inline constexpr int kLocationWindowHeight = 250;
 // A black rim around a white face, with the light band behind the buttons.
 [[nodiscard]] UniqueBitmap LocationWindowBackground();
 
-// Modal over owner, sharing its event record. Starts with the location behind storedForm when it deciphers.
-// True when the user confirmed and a stored form was made: then both texts hold the new location; otherwise
-// neither changes.
+// Modal over owner, sharing its event record. Starts with the location behind storedForm when it deciphers;
+// a displayForm that names another location ("ftp://user@server:port/directory", as typed in a field)
+// fills in what it gives. True when the user confirmed and a stored form was made: then both texts hold
+// the new location; otherwise neither changes.
 [[nodiscard]] bool EditFtpLocation(UiWindow& owner, WideString& storedForm, WideString& displayForm);

@@ -49,9 +49,9 @@ WideString History(const IniFile& appIni, const wchar_t* key) {
   return WideString(text::View(appIni.GetString(kHistory, key, L"")));
 }
 
-// The message for a pair that must not be stored, or null. FTP and local sides never overlap; two sides of
-// one kind are compared as whole folders, so D:\Data holds D:\Data\Backup but not D:\Database.
-const wchar_t* Refusal(WideView source, WideView destination) {
+// The message for a pair whose sides cannot go together, or null. FTP and local sides never overlap; two
+// sides of one kind are compared as whole folders, so D:\Data holds D:\Data\Backup but not D:\Database.
+const wchar_t* RelationRefusal(WideView source, WideView destination) {
   if (source.empty()) return L"The \"Source location\" field is empty!";
   if (destination.empty()) return L"The \"Destination location\" field is empty!";
   if (IsFtp(source) != IsFtp(destination)) return nullptr;
@@ -68,6 +68,11 @@ const wchar_t* Refusal(WideView source, WideView destination) {
   return nullptr;
 }
 
+// One place as the program compares folders: in any case, with or without a separator at the end.
+bool SameLocation(WideView a, WideView b) {
+  return IsFtp(a) == IsFtp(b) && RelationOf(a, b, IsFtp(a) ? L'/' : L'\\') == PathRelation::kSame;
+}
+
 struct Side {
   explicit Side(const wchar_t* title) : browseTitle(title) {}
   int field = 0;
@@ -75,7 +80,17 @@ struct Side {
   int ftp = 0;
   WideString storedForm;  // the "FTP:" form while the side is on a server
   const wchar_t* browseTitle;
+  // Typing an FTP address opens the dialog once each time the field is entered, not at every key.
+  bool ftpOffered = false;
+  bool focusGivenBack = false;  // the field has the focus again after the dialog: the same visit
 };
+
+// An address alone carries no account, and a stored form left from another address would connect
+// somewhere else: an FTP side needs the stored location the field shows.
+bool HasConnectionDetails(const Side& side, WideView text) {
+  std::optional<WideString> stored = DisplayForm(side.storedForm, true);
+  return stored && SameLocation(*stored, text);
+}
 
 class PairEditor {
  public:
@@ -89,7 +104,9 @@ class PairEditor {
   void Choose(Side& side, WideView folder);
   void Browse(Side& side);
   void TakeDrop(Side& side, WideView dropped);
-  void SetUpFtp(Side& side);
+  void SetUpFtp(Side& side, bool typed);
+  [[nodiscard]] const wchar_t* Refusal(WideView source, WideView destination) const;
+  [[nodiscard]] bool InListAlready(WideView source, WideView destination) const;
   bool Store();
   void ShowMessage(WideView message) { (void)SetControlText(editor_, message_, message); }
 
@@ -131,6 +148,7 @@ void PairEditor::CreateControls(WideView sourceText, WideView destinationText, b
                             checked ? kStateChecked : kStateUnchecked);
   ok_ = AddPushButton(editor_, L"OK", 295, 215, 80, 26, WS_TABSTOP | BS_DEFPUSHBUTTON);
   cancel_ = AddPushButton(editor_, L"Cancel", 405, 215, 80, 26);
+  editor_.SetCancelButton(cancel_);
 }
 
 // A folder taken for a side as if chosen with its Browse button. A destination may get the source's folder
@@ -165,15 +183,46 @@ void PairEditor::TakeDrop(Side& side, WideView dropped) {
   if (!path.empty() && IsFolder(path)) Choose(side, path);
 }
 
-void PairEditor::SetUpFtp(Side& side) {
+// The dialog starts from what the field shows, so that a typed address is completed, not typed again.
+// typed: the dialog opened for what was typed in the field, which gets the focus back afterwards.
+void PairEditor::SetUpFtp(Side& side, bool typed) {
   WideString stored = side.storedForm;
-  WideString display;
-  if (!EditFtpLocation(editor_, stored, display)) return;
-  side.storedForm = std::move(stored);
-  (void)SetControlText(editor_, side.field, display);
-  // Our own text is no typing: its change must not open the dialog again.
-  SendMessageW(editor_.ControlHandle(side.field), EM_SETMODIFY, FALSE, 0);
-  ShowMessage(L"");
+  WideString display = ControlText(editor_, side.field);
+  HWND field = editor_.ControlHandle(side.field);
+  bool confirmed = EditFtpLocation(editor_, stored, display);
+  if (confirmed) {
+    side.storedForm = std::move(stored);
+    (void)SetControlText(editor_, side.field, display);
+    // Our own text is no typing: its change must not open the dialog again.
+    SendMessageW(field, EM_SETMODIFY, FALSE, 0);
+    ShowMessage(L"");
+  }
+  if (typed && GetFocus() != field) {
+    SetFocus(field);
+    side.focusGivenBack = GetFocus() == field;
+  }
+}
+
+const wchar_t* PairEditor::Refusal(WideView source, WideView destination) const {
+  if (const wchar_t* refusal = RelationRefusal(source, destination)) return refusal;
+  if ((IsFtp(source) && !HasConnectionDetails(source_, source)) ||
+      (IsFtp(destination) && !HasConnectionDetails(destination_, destination))) {
+    return L"The FTP location has no login details! Press the FTP button to enter them.";
+  }
+  if (InListAlready(source, destination)) return L"This folder pair is already in the list!";
+  return nullptr;
+}
+
+// The row being edited may keep its own pair.
+bool PairEditor::InListAlready(WideView source, WideView destination) const {
+  int rows = ListRowCount(main_, listId_);
+  for (int row = 0; row < rows; ++row) {
+    if (row != index_ && SameLocation(ListCell(main_, listId_, row, kSourceColumn), source) &&
+        SameLocation(ListCell(main_, listId_, row, kDestinationColumn), destination)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool PairEditor::Store() {
@@ -245,16 +294,23 @@ bool PairEditor::Run(WideView droppedText) {
     Side* side = event.param == source_.field ? &source_ : event.param == destination_.field ? &destination_ : nullptr;
     if (event.code == kEventDrop) {
       if (side) TakeDrop(*side, text::View(reinterpret_cast<const wchar_t*>(event.extra)));
+    } else if (event.code == kEventEditFocus) {
+      if (side) {
+        if (!side->focusGivenBack) side->ftpOffered = false;
+        side->focusGivenBack = false;
+      }
     } else if (event.code == kEventEditChange) {
-      // Someone typing an FTP address is offered the dialog at once, for the credentials the address lacks.
-      if (side && SendMessageW(editor_.ControlHandle(side->field), EM_GETMODIFY, 0, 0) &&
+      // Someone typing an FTP address is offered the dialog at once, for the credentials the address lacks;
+      // one who cancels it and types on is left to type.
+      if (side && !side->ftpOffered && SendMessageW(editor_.ControlHandle(side->field), EM_GETMODIFY, 0, 0) &&
           IsFtp(ControlText(editor_, side->field))) {
-        SetUpFtp(*side);
+        side->ftpOffered = true;
+        SetUpFtp(*side, true);
       }
     } else if (event.code == source_.browse || event.code == destination_.browse) {
       Browse(event.code == source_.browse ? source_ : destination_);
     } else if (event.code == source_.ftp || event.code == destination_.ftp) {
-      SetUpFtp(event.code == source_.ftp ? source_ : destination_);
+      SetUpFtp(event.code == source_.ftp ? source_ : destination_, false);
     } else if (event.code == cancel_) {
       waiting = false;
     } else if (event.code == ok_) {

@@ -50,6 +50,7 @@ bool ConfirmStrictBackup(const StrictWarningOwner& owner, IniFile& appIni, UiMod
                             CheckBoxPicture(14, kCheckRounded | kCheckTick, 0xFF005F00), 120, 220, 100, kStateUnchecked);
   int yes = AddPushButton(warning, L"Yes", 250, 215, 80, 26);
   int no = AddPushButton(warning, L"No", 350, 215, 80, 26);
+  warning.SetCancelButton(no);
   warning.Show(SW_SHOWNORMAL, UiWindow::kShowUpdate);
 
   bool answer = false;

@@ -498,7 +498,17 @@ bool SetControlText(UiWindow& window, int id, WideView text) {
   HWND control = window.ControlHandle(id);
   if (!control) return false;
   WideString copy(text);
-  return SetWindowTextW(control, copy.c_str()) != 0;
+  if (!SetWindowTextW(control, copy.c_str())) return false;
+  // A hollow control paints no background of its own: it draws its new text over the old one, until what
+  // lies under it is painted again, and it again on top.
+  if (const ControlRecord* record = window.Record(id); record && record->backgroundColour == kHollow) {
+    HWND parent = GetParent(control);
+    RECT box{};
+    GetWindowRect(control, &box);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&box), 2);
+    RedrawWindow(parent, &box, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  }
+  return true;
 }
 
 WideString ControlText(const UiWindow& window, int id) {

@@ -73,6 +73,7 @@ SIZE MeasureLines(HWND control, WideView text) {
 
 void MessageBoxWindow::ShowBox(UiWindow* owner, WideView text, MessageKind kind, int height, int width) {
   if (box_.handle()) box_.Destroy();
+  if (tip_.handle()) tip_.Destroy();
   kind_ = kind;
   if (width < 160) width = 360;
   HWND ownerWindow = owner ? owner->handle() : nullptr;
@@ -178,15 +179,17 @@ void MessageBoxWindow::ShowTip(UiWindow& owner, WideView text, int height, int w
   owner.AddAttachedWindow(tip_.handle());
   tip_.SetDefaultColours(static_cast<int32_t>(RGB(255, 255, 255)), kTransparent);
   int messageId = AddLabel(tip_, message, 10, 35, width - 20, height - 45);
-  // The tip takes the size of its text.
-  SIZE text_extent = MeasureLines(tip_.ControlHandle(messageId), message);
-  width = std::max(width, static_cast<int>(text_extent.cx) + 30);
-  height = std::max(height, static_cast<int>(text_extent.cy) + 45);
+  // The tip is as high as its lines, so that it covers no more of the owner than it needs, and as wide as
+  // asked or as its widest line.
+  SIZE extent = MeasureLines(tip_.ControlHandle(messageId), message);
+  width = std::max(width, static_cast<int>(extent.cx) + 30);
+  height = static_cast<int>(extent.cy) + 45;
   SetWindowPos(tip_.handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowPos(tip_.ControlHandle(messageId), nullptr, 10, 35, width - 20, height - 45, SWP_NOZORDER | SWP_NOACTIVATE);
   tip_.SetBackgroundBitmap(TipBackground(width, height), BackgroundMode::kPattern);
   (void)AddLabel(tip_, caption, 35, 6, width - 35, 20);
   tip_.Show(SW_SHOWNOACTIVATE, UiWindow::kShowUpdate);
+  owner.SetTransientTip(&tip_);
 }
 
 void MessageBoxWindow::Close() {

@@ -1,7 +1,8 @@
 #pragma once
 // The program's own message box and message tip. Questions and errors appear in a modal box that shares
 // its owner's event record, so the owner's loop sees the box's buttons; short confirmations appear in a
-// tip on the owner's top-left corner that goes away with the next box or tip.
+// tip on the owner's top-left corner that goes away at the next key or click in the owner (or on the tip)
+// and with the next box or tip.
 
 #include "base/WideString.h"
 #include "ui/UiWindow.h"
@@ -31,7 +32,8 @@ class MessageBoxWindow {
           int lockLast = 0);
   // Shows the box (kinds 0-3) and returns at once: the owner's loop waits for buttonId(0..2).
   void ShowBox(UiWindow* owner, WideView text, MessageKind kind, int height, int width);
-  // A tip: "message||caption" (without a caption, "Information"). Shown only over a visible owner.
+  // A tip: "message||caption" (without a caption, "Information"). Shown only over a visible owner, as high as
+  // its lines plus 45 and at least width wide; height is where the fitting starts.
   void ShowTip(UiWindow& owner, WideView text, int height = 75, int width = 200);
   void Close();
 

@@ -78,6 +78,9 @@ enum UiEventCode : int32_t {
 
 // Posted by WM_CLOSE and SC_CLOSE; the loop turns it into kEventClose.
 inline constexpr UINT kCloseRequestMessage = 0xCAE;
+// Sent by the loop to the top-level window under an Esc key press; non-zero when the window clicked its
+// cancel button for it.
+inline constexpr UINT kEscapeMessage = 0xCAF;
 // The notification-area icon's callback, and the same re-posted for the loop to handle.
 inline constexpr UINT kTrayCallbackMessage = 0xCB0;
 inline constexpr UINT kTrayEventMessage = 0xCB1;

@@ -17,6 +17,22 @@ constexpr int kWindowExtraBytes = 512;
 
 bool IsWindowHandle(HWND window) { return window != nullptr && IsWindow(window); }
 
+// A key press or a mouse button pressed: what ends a transient tip.
+bool IsInputStart(UINT message) {
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+      return true;
+    default:
+      return false;
+  }
+}
+
 WideString ModulePath() {
   wchar_t buffer[MAX_PATH * 2];
   DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
@@ -133,6 +149,8 @@ void UiWindow::TakeIcons(HWND parent) {
 }
 
 void UiWindow::Destroy() {
+  if (tipOwner_ && tipOwner_->transientTip_ == this) tipOwner_->transientTip_ = nullptr;
+  tipOwner_ = nullptr;
   if (!window_) {
     records_.clear();
     records_.resize(kInitialControls);
@@ -143,8 +161,7 @@ void UiWindow::Destroy() {
   if (!foreign) ShowWindow(window_, SW_HIDE);
   for (int id = static_cast<int>(count_); id >= 1; --id) (void)DeleteControl(id);
   tooltip_.reset();
-  if (IsWindowHandle(transientTip_)) DestroyWindow(transientTip_);
-  transientTip_ = nullptr;
+  CloseTransientTip();
   FreeBackground();
   backgroundBrush_.reset();
   foreignBrush_ = nullptr;
@@ -171,6 +188,7 @@ void UiWindow::Destroy() {
   classAtom_ = 0;
   options_ = 0;
   defaultButton_ = 0;
+  cancelButton_ = 0;
   hovered_ = 0;
   attached_.fill(nullptr);
   attachedHighest_ = -1;
@@ -371,6 +389,18 @@ void UiWindow::Centre(HWND window, HWND over) {
   SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void UiWindow::SetTransientTip(UiWindow* tip) {
+  if (transientTip_ != tip) CloseTransientTip();
+  transientTip_ = tip;
+  if (tip) tip->tipOwner_ = this;
+}
+
+void UiWindow::CloseTransientTip() {
+  UiWindow* tip = transientTip_;
+  transientTip_ = nullptr;
+  if (tip) tip->Destroy();
+}
+
 bool UiWindow::AddAttachedWindow(HWND other) {
   for (size_t slot = 0; slot < attached_.size(); ++slot) {
     if (attached_[slot] == nullptr || !IsWindow(attached_[slot])) {
@@ -551,6 +581,19 @@ bool UiWindow::PumpOne(bool wait) {
       SendMessageW(GetParent(message.hwnd), WM_COMMAND, MAKEWPARAM(id, 0), reinterpret_cast<LPARAM>(message.hwnd));
       return true;
     }
+  }
+  if (transientTip_ && IsInputStart(message.message)) {
+    HWND tip = transientTip_->handle();
+    bool onTip = message.hwnd == tip || IsChild(tip, message.hwnd);
+    if (onTip || GetAncestor(message.hwnd, GA_ROOTOWNER) == window_) {
+      CloseTransientTip();
+      // A click on the tip only closes it; anything else goes on to where it was meant.
+      if (onTip) return true;
+    }
+  }
+  if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
+    // Asked of the window the key was pressed in, whichever loop runs: a dialog's loop is its owner's.
+    if (HWND root = GetAncestor(message.hwnd, GA_ROOT); root && SendMessageW(root, kEscapeMessage, 0, 0)) return true;
   }
   UiWindow* active = event.active;
   HWND activeWindow = active ? active->handle() : nullptr;

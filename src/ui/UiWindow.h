@@ -91,6 +91,8 @@ class UiWindow {
   [[nodiscard]] uint32_t GetState(int id) const;
   void SetDefaultButton(int id);
   [[nodiscard]] int defaultButton() const { return defaultButton_; }
+  // Esc anywhere in the window clicks this button (0: none), as Enter clicks the default button.
+  void SetCancelButton(int id) { cancelButton_ = id; }
 
   // A corner diameter below 1 makes the window frameless; above, a rounded window region.
   void SetShape(int cornerDiameter);
@@ -152,7 +154,10 @@ class UiWindow {
   void SetHoveredControl(int id) { hovered_ = id; }
   [[nodiscard]] HWND tooltipWindow() const { return tooltip_.get(); }
   void SetTooltipWindow(UniqueWindow tooltip) { tooltip_ = std::move(tooltip); }
-  void SetTransientTip(HWND tip) { transientTip_ = tip; }
+  // A tip over this window that goes at the next key or click in it, in the tip or in a window it owns
+  // (the tip's own UiWindow, which lets go of this one when it is destroyed first).
+  void SetTransientTip(UiWindow* tip);
+  void CloseTransientTip();
 
   // Moves the controls after a change of the client size (done by the framework itself).
   void Relayout();
@@ -194,6 +199,7 @@ class UiWindow {
   UniqueBrush cachedPattern_;
   SIZE backgroundSize_{};
   int defaultButton_ = 0;
+  int cancelButton_ = 0;
   uint32_t defaultResize_ = 0;
   int openContainer_ = 0;
   HWND currentParent_ = nullptr;
@@ -204,7 +210,8 @@ class UiWindow {
   HCURSOR windowCursor_ = nullptr;
   HWND window_ = nullptr;
   UniqueWindow tooltip_;
-  HWND transientTip_ = nullptr;
+  UiWindow* transientTip_ = nullptr;
+  UiWindow* tipOwner_ = nullptr;  // set in a transient tip: the window it lies over
   UniqueAccelerators accelerators_;
   uint32_t options_ = 0;
   bool frameless_ = false;

@@ -162,11 +162,12 @@ LRESULT UiWindow::EraseBackground(HDC dc) {
   RECT client{};
   GetClientRect(window_, &client);
   int saved = SaveDC(dc);
-  // Controls that paint their own background are cut out, so that nothing flickers under them.
+  // Controls that paint their own background are cut out, so that nothing flickers under them; a hollow one
+  // paints none and lies on this background.
   for (size_t id = 1; id <= count_; ++id) {
     const ControlRecord& record = records_[id];
-    if (!record.inUse || !record.window || !(record.resize & kClipFromParent) || !IsWindowVisible(record.window) ||
-        GetParent(record.window) != window_) {
+    if (!record.inUse || !record.window || !(record.resize & kClipFromParent) || record.backgroundColour == kHollow ||
+        !IsWindowVisible(record.window) || GetParent(record.window) != window_) {
       continue;
     }
     RECT box{};
@@ -358,8 +359,7 @@ LRESULT UiWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
       handled = true;
       return 0;
     case WM_SYSCOMMAND: {
-      if (IsWindow(transientTip_)) DestroyWindow(transientTip_);
-      transientTip_ = nullptr;
+      CloseTransientTip();
       UINT command = static_cast<UINT>(wParam & 0xFFF0);
       if (command == SC_CLOSE) {
         PostMessageW(window, kCloseRequestMessage, 0, 0);
@@ -526,6 +526,14 @@ LRESULT UiWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
       PostMessageW(window, kTrayEventMessage, wParam, lParam);
       handled = true;
       return 0;
+    case kEscapeMessage: {
+      handled = true;
+      const ControlRecord* record = Record(cancelButton_);
+      if (!record || !record->window || !IsWindowEnabled(record->window) || !IsWindowEnabled(window)) return 0;
+      SendMessageW(GetParent(record->window), WM_COMMAND, MAKEWPARAM(cancelButton_, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(record->window));
+      return 1;
+    }
     case WM_USER:  // DM_GETDEFID
       handled = true;
       return defaultButton_ ? MAKELRESULT(defaultButton_, DC_HASDEFID) : 0;

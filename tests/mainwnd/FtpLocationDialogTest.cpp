@@ -140,22 +140,92 @@ TEST_F(FtpLocationDialogTest, AnExistingLocationFillsTheDialogAndComesBackUnchan
   EXPECT_EQ(display, L"ftp://srv.example/data/set");
 }
 
-TEST_F(FtpLocationDialogTest, ALocationWithoutPortProposes21AndCancelChangesNothing) {
+TEST_F(FtpLocationDialogTest, ALocationWithoutPortProposes21AndCancelOrEscChangesNothing) {
   std::optional<WideString> made = MakeStoredForm(FtpLocation{L"srv", L"", L"u", L"p", L"", L"0"});
   ASSERT_TRUE(made.has_value());
-  WideString stored = *made;
-  WideString display = L"ftp://srv/";
-  Driver driver([&] {
-    HWND dialog = WaitForDialog();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(TextOf(FieldOf(dialog, kServer)), L"srv");
-    EXPECT_EQ(TextOf(FieldOf(dialog, kPort)), L"21");
-    SetText(FieldOf(dialog, kServer), L"other");
-    Click(dialog, L"Cancel");
-  });
-  EXPECT_FALSE(EditFtpLocation(owner, stored, display));
-  EXPECT_EQ(stored, *made);
-  EXPECT_EQ(display, L"ftp://srv/");
+  for (bool escape : {false, true}) {
+    WideString stored = *made;
+    WideString display = L"ftp://srv";  // the location's own address, though written without the last "/"
+    Driver driver([&] {
+      HWND dialog = WaitForDialog();
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(TextOf(FieldOf(dialog, kServer)), L"srv");
+      EXPECT_EQ(TextOf(FieldOf(dialog, kUserName)), L"u");
+      EXPECT_EQ(TextOf(FieldOf(dialog, kPort)), L"21");
+      SetText(FieldOf(dialog, kServer), L"other");
+      if (escape) {
+        PostMessageW(FieldOf(dialog, kServer), WM_KEYDOWN, VK_ESCAPE, 1);
+      } else {
+        Click(dialog, L"Cancel");
+      }
+    });
+    EXPECT_FALSE(EditFtpLocation(owner, stored, display)) << escape;
+    EXPECT_EQ(stored, *made);
+    EXPECT_EQ(display, L"ftp://srv");
+  }
+}
+
+// A field's address that names another place than the stored location starts the dialog with its parts;
+// the stored account stays only for the same server.
+TEST_F(FtpLocationDialogTest, AnAddressOfAnotherPlaceFillsInWhatItGives) {
+  std::optional<WideString> made = MakeStoredForm(FtpLocation{L"srv.example", L"/data", L"alice", L"pw", L"2121", L"3"});
+  ASSERT_TRUE(made.has_value());
+  struct Case {
+    WideString stored;
+    const wchar_t* address;
+    const wchar_t* fields[5];  // server, directory, user, password, port
+  };
+  const Case cases[] = {
+      {*made, L"ftp://SRV.example/other", {L"SRV.example", L"/other", L"alice", L"pw", L"2121"}},
+      {*made, L"ftp://bob@elsewhere:990", {L"elsewhere", L"", L"bob", L"", L"990"}},
+      {L"", L"ftp://h/x", {L"h", L"/x", L"", L"", L"21"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(text::ToUtf8(c.address));
+    WideString stored = c.stored;
+    WideString display = c.address;
+    Driver driver([&] {
+      HWND dialog = WaitForDialog();
+      ASSERT_NE(dialog, nullptr);
+      for (Field field : {kServer, kDirectory, kUserName, kPassword, kPort}) {
+        EXPECT_EQ(TextOf(FieldOf(dialog, field)), c.fields[field]) << field;
+      }
+      Click(dialog, L"Cancel");
+    });
+    EXPECT_FALSE(EditFtpLocation(owner, stored, display));
+  }
+}
+
+TEST(ParseFtpAddress, TakesEveryPartThatIsGiven) {
+  struct Case {
+    const wchar_t* address;
+    const wchar_t* server;
+    const wchar_t* directory;
+    const wchar_t* user;
+    const wchar_t* password;
+    const wchar_t* port;
+  };
+  const Case cases[] = {
+      {L"ftp://h", L"h", L"", L"", L"", L""},
+      {L"FTP://anna@h:2121/dir/sub", L"h", L"/dir/sub", L"anna", L"", L"2121"},
+      {L"ftp://anna:p@ss@h/", L"h", L"/", L"anna", L"p@ss", L""},
+      {L"ftp://[::1]:21/x", L"[::1]", L"/x", L"", L"", L"21"},
+      {L"ftp://[::1]/x", L"[::1]", L"/x", L"", L"", L""},
+      {L"ftp://", L"", L"", L"", L"", L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(text::ToUtf8(c.address));
+    std::optional<FtpLocation> parsed = ParseFtpAddress(c.address);
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(parsed->server, c.server);
+    EXPECT_EQ(parsed->remoteDirectory, c.directory);
+    EXPECT_EQ(parsed->userName, c.user);
+    EXPECT_EQ(parsed->password, c.password);
+    EXPECT_EQ(parsed->port, c.port);
+  }
+  for (const wchar_t* other : {L"sftp://h", L"ftp:/h", L"D:\\ftp://h", L""}) {
+    EXPECT_FALSE(ParseFtpAddress(other).has_value()) << text::ToUtf8(other);
+  }
 }
 
 TEST_F(FtpLocationDialogTest, ShowUnmasksThePasswordAndHidesItAgain) {

@@ -39,6 +39,43 @@ constexpr POINT kOnDestination{20, 145};
 
 WideString MessageAfterOk(HWND editor) { return testing_support::MessageAfterOk(editor, POINT{220, 188}); }
 
+constexpr wchar_t kNoLogin[] = L"The FTP location has no login details! Press the FTP button to enter them.";
+
+// Sets a side (0 the source, 1 the destination) up on a server through its FTP button, as a user would.
+void EnterFtpLocation(HWND editor, int side, const wchar_t* server, const wchar_t* directory) {
+  HWND button = nullptr;
+  for (int i = 0; i <= side; ++i) button = FindWindowExW(editor, button, L"Button", L"FTP ...");
+  PostMessageW(button, BM_CLICK, 0, 0);
+  HWND ftp = WaitForShown(kWindowClass, L"Set FTP directory");
+  ASSERT_NE(ftp, nullptr);
+  SetText(NthEdit(ftp, 0), server);
+  SetText(NthEdit(ftp, 1), directory);
+  SetText(NthEdit(ftp, 2), L"user");
+  SetText(NthEdit(ftp, 3), L"password");
+  Click(ftp, L"OK");
+  WideString shown = text::Concat(L"ftp://", server, directory);
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(NthEdit(editor, side)) == shown; }, 10000));
+}
+
+bool WaitForFocus(HWND field) {
+  return WaitUntil([&] {
+    GUITHREADINFO info{sizeof(info)};
+    return GetGUIThreadInfo(GetWindowThreadProcessId(field, nullptr), &info) && info.hwndFocus == field;
+  }, 10000);
+}
+
+// A click at the right end of a field, which gives it the focus with the caret after its text. Waits for
+// the focus, so that what is sent to the field next comes after the click.
+void ClickInto(HWND field) {
+  PostMessageW(field, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(350, 8));
+  PostMessageW(field, WM_LBUTTONUP, 0, MAKELPARAM(350, 8));
+  EXPECT_TRUE(WaitForFocus(field));
+}
+
+void Type(HWND field, WideView text) {
+  for (wchar_t c : text) PostMessageW(field, WM_CHAR, c, 1);
+}
+
 // A script that runs against the editor and the windows it opens.
 struct Driver : testing_support::Driver {
   explicit Driver(std::function<void()> script)
@@ -89,6 +126,8 @@ TEST_F(PairEditorTest, RefusesEmptySameAndNestedLocationsInOrderAndStoresTheFirs
         {L"D:\\Data\\Backup", L"d:\\DATA", L"The source location can not be a sub-folder of the destination!"},
         {L"ftp://srv/data", L"FTP://SRV/data/", L"The Source and destination locations are the same!"},
         {L"ftp://srv/data", L"ftp://srv/data/sub", L"The destination location can not be a sub-folder of the source!"},
+        {L"ftp://srv/data", L"D:\\Data", kNoLogin},
+        {L"D:\\Data", L"ftp://srv/backup", kNoLogin},
     };
     for (const Case& c : cases) {
       SetText(SourceField(editor), c.source);
@@ -118,7 +157,7 @@ TEST_F(PairEditorTest, AnFtpSourceIsNeverNestedWithALocalDestination) {
   Driver driver([&] {
     HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
     ASSERT_NE(editor, nullptr);
-    SetText(SourceField(editor), L"ftp://srv/data");
+    EnterFtpLocation(editor, 0, L"srv", L"/data");
     SetText(DestinationField(editor), L"D:\\Data");
     Click(editor, L"OK");
   });
@@ -137,15 +176,7 @@ TEST_F(PairEditorTest, AddingPrefillsTheLastFoldersAndAnFtpSourceLeavesLastSrcFo
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(TextOf(SourceField(editor)), L"C:\\Old\\Source");
     EXPECT_EQ(TextOf(DestinationField(editor)), L"E:\\Backups");
-    Click(editor, L"FTP ...");  // the first one is the source's
-    HWND ftp = WaitForShown(kWindowClass, L"Set FTP directory");
-    ASSERT_NE(ftp, nullptr);
-    SetText(NthEdit(ftp, 0), L"backupsrv");
-    SetText(NthEdit(ftp, 1), L"/backups/my_backup");
-    SetText(NthEdit(ftp, 2), L"user");
-    SetText(NthEdit(ftp, 3), L"password");
-    Click(ftp, L"OK");
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(SourceField(editor)) == L"ftp://backupsrv/backups/my_backup"; }, 10000));
+    EnterFtpLocation(editor, 0, L"backupsrv", L"/backups/my_backup");
     Click(editor, L"OK");
   });
   ASSERT_TRUE(EditPair(main, list, kAddPair, L"", appIni));
@@ -185,6 +216,49 @@ TEST_F(PairEditorTest, TypingAnFtpAddressOpensTheFtpDialogForItsCredentials) {
   EXPECT_EQ(ListCell(main, list, 0, 3), L"");
   EXPECT_EQ(History(L"LastSrcFolder"), L"D:\\Data");
   EXPECT_EQ(History(L"LastDstFolder"), L"<none>");
+}
+
+TEST_F(PairEditorTest, ATypedAddressFillsTheFtpDialogWhichOpensOncePerVisitOfTheField) {
+  Driver driver([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    HWND destination = DestinationField(editor);
+    ClickInto(destination);
+    // The scheme typed last, in front: the address is whole when it becomes one.
+    Type(destination, L"anna@backupsrv:2121/backups/my_backup");
+    PostMessageW(destination, WM_KEYDOWN, VK_HOME, 1);
+    Type(destination, L"ftp://");
+    HWND ftp = WaitForShown(kWindowClass, L"Set FTP directory");
+    ASSERT_NE(ftp, nullptr);
+    EXPECT_EQ(TextOf(NthEdit(ftp, 0)), L"backupsrv");
+    EXPECT_EQ(TextOf(NthEdit(ftp, 1)), L"/backups/my_backup");
+    EXPECT_EQ(TextOf(NthEdit(ftp, 2)), L"anna");
+    EXPECT_EQ(TextOf(NthEdit(ftp, 3)), L"");
+    EXPECT_EQ(TextOf(NthEdit(ftp, 4)), L"2121");
+    Click(ftp, L"Cancel");
+    ASSERT_TRUE(WaitForFocus(destination));  // given back to the field the user was typing in
+    // Typing on in the same visit of the field opens nothing.
+    PostMessageW(destination, WM_KEYDOWN, VK_END, 1);
+    Type(destination, L"x");
+    ASSERT_TRUE(WaitUntil([&] { return text::EndsWith(TextOf(destination), L"_backupx"); }, 10000));
+    SendMessageW(editor, WM_NULL, 0, 0);  // answered once the loop has taken the change
+    EXPECT_EQ(FindShown(kWindowClass, L"Set FTP directory"), nullptr);
+    // Leaving the field and coming back is a new visit: the next key offers the dialog again.
+    ClickInto(SourceField(editor));
+    ClickInto(destination);
+    Type(destination, L"y");
+    ftp = WaitForShown(kWindowClass, L"Set FTP directory");
+    ASSERT_NE(ftp, nullptr);
+    EXPECT_EQ(TextOf(NthEdit(ftp, 1)), L"/backups/my_backupxy");
+    Click(ftp, L"Cancel");
+    ASSERT_TRUE(WaitForFocus(destination));
+    // The address alone is no location to back up to.
+    SetText(SourceField(editor), L"D:\\Data");
+    EXPECT_EQ(MessageAfterOk(editor), kNoLogin);
+    Click(editor, L"Cancel");
+  });
+  EXPECT_FALSE(EditPair(main, list, kAddPair, L"", appIni));
+  EXPECT_EQ(ListRowCount(main, list), 0);
 }
 
 TEST_F(PairEditorTest, ADroppedFolderOrFileGetsTheLastDestinationWithItsName) {
@@ -308,18 +382,51 @@ TEST_F(PairEditorTest, EditingKeepsAnUncheckedRowUncheckedUntilTheBoxIsTicked) {
   EXPECT_EQ(ListCell(main, list, 0, 2), L"7");  // the item id is not the editor's
 }
 
-TEST_F(PairEditorTest, CancelAndCloseChangeNothing) {
+TEST_F(PairEditorTest, APairAlreadyInTheListIsRefusedUnlessItIsTheRowBeingEdited) {
+  ASSERT_EQ(AddListRow(main, list, L"D:\\A\nE:\\B\n7\n\n"), 0);
+  ASSERT_EQ(AddListRow(main, list, L"D:\\C\nE:\\D\n8\n\n"), 1);
+  constexpr wchar_t kInList[] = L"This folder pair is already in the list!";
+  Driver add([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Add folder pair");
+    ASSERT_NE(editor, nullptr);
+    SetText(SourceField(editor), L"d:\\a\\");
+    SetText(DestinationField(editor), L"E:\\B");
+    EXPECT_EQ(MessageAfterOk(editor), kInList);
+    SetText(DestinationField(editor), L"E:\\B\\Other");
+    Click(editor, L"OK");
+  });
+  ASSERT_TRUE(EditPair(main, list, kAddPair, L"", appIni));
+  ASSERT_EQ(ListRowCount(main, list), 3);
+  Driver edit([&] {
+    HWND editor = WaitForShown(kWindowClass, L"Edit folder pair");
+    ASSERT_NE(editor, nullptr);
+    SetText(SourceField(editor), L"D:\\A");
+    SetText(DestinationField(editor), L"e:\\b\\");
+    EXPECT_EQ(MessageAfterOk(editor), kInList);
+    SetText(SourceField(editor), L"D:\\C");
+    SetText(DestinationField(editor), L"E:\\D");
+    Click(editor, L"OK");  // its own pair again
+  });
+  ASSERT_TRUE(EditPair(main, list, 1, L"", appIni));
+  EXPECT_EQ(ListRowCount(main, list), 3);
+  EXPECT_EQ(ListCell(main, list, 1, 1), L"E:\\D");
+}
+
+TEST_F(PairEditorTest, CancelCloseAndEscChangeNothing) {
   ASSERT_EQ(AddListRow(main, list, L"D:\\A\nE:\\B\n7\n\n"), 0);
   ASSERT_TRUE(SetListRowChecked(main, list, 0, true));
-  for (bool close : {false, true}) {
+  for (const wchar_t* how : {L"Cancel", L"close", L"Esc"}) {
+    SCOPED_TRACE(text::ToUtf8(how));
     Driver driver([&] {
       HWND editor = WaitForShown(kWindowClass, L"Edit folder pair");
       ASSERT_NE(editor, nullptr);
       SetText(SourceField(editor), L"D:\\Other");
       SetText(DestinationField(editor), L"E:\\Other");
       ClickCheckBox(editor, L" Item checked");
-      if (close) {
+      if (wcscmp(how, L"close") == 0) {
         PostMessageW(editor, WM_CLOSE, 0, 0);
+      } else if (wcscmp(how, L"Esc") == 0) {
+        PostMessageW(DestinationField(editor), WM_KEYDOWN, VK_ESCAPE, 1);
       } else {
         Click(editor, L"Cancel");
       }

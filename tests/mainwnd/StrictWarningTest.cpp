@@ -18,7 +18,8 @@ namespace {
 
 const auto* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusForAllTests);
 
-// Once the warning is on screen: ticks " Dont ask again" when asked to, then clicks a button by its text.
+// Once the warning is on screen: ticks " Dont ask again" when asked to, then clicks a button by its text
+// (or presses Esc, with "Esc").
 class WarningAnswerer {
  public:
   WarningAnswerer(WideView button, bool tickDontAsk)
@@ -38,7 +39,11 @@ class WarningAnswerer {
           // A click on the label half, as the check box reports it to its window.
           PostMessageW(warning, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(label), STN_CLICKED), reinterpret_cast<LPARAM>(label));
         }
-        PostMessageW(FindWindowExW(warning, nullptr, L"Button", button_.c_str()), BM_CLICK, 0, 0);
+        if (button_ == L"Esc") {
+          PostMessageW(FindWindowExW(warning, nullptr, L"Button", L"Yes"), WM_KEYDOWN, VK_ESCAPE, 1);
+        } else {
+          PostMessageW(FindWindowExW(warning, nullptr, L"Button", button_.c_str()), BM_CLICK, 0, 0);
+        }
         return;
       }
       Sleep(10);
@@ -71,15 +76,15 @@ class StrictWarningTest : public ::testing::Test {
   int first = 0, last = 0, close = 0;
 };
 
-TEST_F(StrictWarningTest, YesGoesOnAndNoCancelsWithoutStoringAnything) {
+TEST_F(StrictWarningTest, YesGoesOnAndNoOrEscCancelsWithoutStoringAnything) {
   {
     WarningAnswerer answerer(L"Yes", false);
     EXPECT_TRUE(Confirm());
     EXPECT_TRUE(answerer.shown());
   }
-  {
-    WarningAnswerer answerer(L"No", false);
-    EXPECT_FALSE(Confirm());
+  for (const wchar_t* no : {L"No", L"Esc"}) {
+    WarningAnswerer answerer(no, false);
+    EXPECT_FALSE(Confirm()) << text::ToUtf8(no);
     EXPECT_TRUE(answerer.shown());
   }
   EXPECT_EQ(Stored(), nullptr);

@@ -37,6 +37,16 @@ bool LoopUntil(UiWindow& window, const std::function<bool(const UiEvent&)>& want
   return false;
 }
 
+// Runs the window's loop until the condition holds or the deadline passes; true when it held.
+bool PumpUntil(UiWindow& window, const std::function<bool()>& done, DWORD deadlineMs = 5000) {
+  ULONGLONG end = GetTickCount64() + deadlineMs;
+  while (!done()) {
+    if (GetTickCount64() >= end) return false;
+    if (window.NextEvent().code == kEventNone) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return true;
+}
+
 // A 14 x 14 picture in one colour, for check boxes and radio buttons.
 UniqueBitmap Square(COLORREF colour) {
   WindowDc screen(nullptr);
@@ -447,21 +457,88 @@ TEST_F(UiWindowTest, AMessageBoxNarrowerThan160Is360WideWithItsButtonsPlaced) {
   box.Close();
 }
 
-TEST_F(UiWindowTest, ATipSplitsItsCaptionAndGrowsWithItsLines) {
+TEST_F(UiWindowTest, ATipSplitsItsCaptionAndIsAsHighAsItsLinesPlus45) {
   MessageBoxWindow box;
-  box.ShowTip(window, L"Successfully saved.||Saved");
+  auto height = [&] {
+    RECT shown{};
+    GetWindowRect(box.tip().handle(), &shown);
+    return shown.bottom - shown.top;
+  };
+  box.ShowTip(window, L"Successfully saved.||Saved", 130);
   UiWindow& tip = box.tip();
   ASSERT_TRUE(tip.handle());
   EXPECT_EQ(ControlText(tip, 1), L"Successfully saved.");
   EXPECT_EQ(ControlText(tip, 2), L"Saved");
-  RECT one{};
-  GetWindowRect(tip.handle(), &one);
-  box.ShowTip(window, L"First line\r\nSecond line\r\nThird line");
-  RECT three{};
-  GetWindowRect(box.tip().handle(), &three);
+  HWND label = tip.ControlHandle(1);
+  SIZE line{};
+  {
+    WindowDc dc(label);
+    SelectedObject font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    ASSERT_TRUE(GetTextExtentPoint32W(dc.get(), L"Second line", 11, &line));
+  }
+  EXPECT_EQ(height(), line.cy + 45);
+  box.ShowTip(window, L"First line\r\nSecond line\r\nThird line", 130);
   EXPECT_EQ(ControlText(box.tip(), 2), L"Information");
-  EXPECT_GT(three.bottom - three.top, one.bottom - one.top);
+  EXPECT_EQ(height(), 3 * line.cy + 45);
   box.Close();
+}
+
+TEST_F(UiWindowTest, ATipGoesAtTheNextKeyOrClickInItsOwnerOrOnItself) {
+  int button = AddPushButton(window, L"Other", 300, 300, 80, 25);
+  MessageBoxWindow box;
+  struct Case {
+    const char* what;
+    bool onTip;
+    UINT message;
+    WPARAM wParam;
+  };
+  const Case cases[] = {{"a click on the tip", true, WM_LBUTTONDOWN, MK_LBUTTON},
+                        {"a key in the owner", false, WM_KEYDOWN, 'A'},
+                        {"a click in the owner", false, WM_LBUTTONDOWN, MK_LBUTTON}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    box.ShowTip(window, L"Successfully saved.");
+    window.Flush();  // the tip's own showing is no input
+    ASSERT_TRUE(box.tip().handle());
+    HWND target = c.onTip ? box.tip().ControlHandle(1) : window.ControlHandle(button);
+    PostMessageW(target, c.message, c.wParam, MAKELPARAM(5, 5));
+    if (c.message == WM_LBUTTONDOWN) PostMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(PumpUntil(window, [&] { return box.tip().handle() == nullptr; }));
+  }
+  // The box object may go before its owner: the owner forgets the tip.
+  {
+    MessageBoxWindow shortLived;
+    shortLived.ShowTip(window, L"Gone first.");
+  }
+  PostMessageW(window.ControlHandle(button), WM_KEYDOWN, 'A', 0);
+  window.Flush();
+}
+
+TEST_F(UiWindowTest, AHollowLabelsNewTextIsPaintedOnWhatLiesUnderIt) {
+  constexpr COLORREF kGreen = RGB(0, 96, 0);
+  window.SetBackgroundColour(kGreen);
+  window.SetDefaultColours(static_cast<int32_t>(RGB(255, 255, 255)), kHollow);
+  int label = AddLabel(window, L"", 20, 20, 300, 18, SS_RIGHT);
+  // Only what is not covered by another window (of a test running beside this one) is painted.
+  SetWindowPos(window.handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Whether the left half of the label, where only the long text reaches, shows anything but the background.
+  WindowDc dc(window.handle());
+  auto leftHalfWritten = [&] {
+    for (int y = 20; y < 38; ++y) {
+      for (int x = 20; x < 170; ++x) {
+        if (GetPixel(dc.get(), x, y) != kGreen) return true;
+      }
+    }
+    return false;
+  };
+  if (!PumpUntil(window, [&] { return GetPixel(dc.get(), 10, 10) == kGreen; })) {
+    GTEST_SKIP() << "this system gives no pixels of a window's surface";
+  }
+  ASSERT_TRUE(SetControlText(window, label, L"WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"));
+  ASSERT_TRUE(PumpUntil(window, leftHalfWritten));
+  ASSERT_TRUE(SetControlText(window, label, L"W"));
+  EXPECT_TRUE(PumpUntil(window, [&] { return !leftHalfWritten(); }));
+  EXPECT_EQ(ControlText(window, label), L"W");
 }
 
 // Every control kind, made and taken apart again.
