@@ -128,6 +128,7 @@ bool ShowPreview(UiWindow& owner, const PreviewPlan& plan, bool restoring) {
   for (int column = 0; column < 3; ++column) (void)SetListColumnWidth(window, list, column, widths[column]);
   int start = AddPushButton(window, L"Start backup", 380, kFooterTop + 12, 120, 28);
   int close = AddPushButton(window, L"Close", 512, kFooterTop + 12, 116, 28);
+  window.SetCancelButton(close);  // Esc closes
   (void)SetTooltip(window, start, L"Run this backup now: what it finds then is done, which may differ from the plan "
                                   L"when files changed meanwhile");
 

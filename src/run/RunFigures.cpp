@@ -15,13 +15,14 @@ WideString GroupedNumber(uint64_t value) {
 WideString SizeText(uint64_t bytes) {
   static constexpr const wchar_t* kUnits[] = {L" KB", L" MB", L" GB", L" TB"};
   if (bytes < 1024) return text::Concat(text::DecimalUnsigned(bytes), bytes == 1 ? L" byte" : L" bytes");
-  // Tenths of the unit, shown below 10 units only.
-  uint64_t tenths = bytes * 10 / 1024;
+  double value = static_cast<double>(bytes) / 1024;
   size_t unit = 0;
-  while (tenths >= 10240 && unit + 1 < std::size(kUnits)) {
-    tenths /= 1024;
+  while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+    value /= 1024;
     ++unit;
   }
+  // Tenths below 10 units, whole units above.
+  auto tenths = static_cast<uint64_t>(value * 10 + 0.5);
   if (tenths >= 100) return text::Concat(GroupedNumber((tenths + 5) / 10), kUnits[unit]);
   return text::Concat(text::DecimalUnsigned(tenths / 10), L".", text::DecimalUnsigned(tenths % 10), kUnits[unit]);
 }

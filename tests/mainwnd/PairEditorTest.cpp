@@ -59,7 +59,8 @@ void EnterFtpLocation(HWND editor, int side, const wchar_t* server, const wchar_
 
 bool WaitForFocus(HWND field) {
   return WaitUntil([&] {
-    GUITHREADINFO info{sizeof(info)};
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
     return GetGUIThreadInfo(GetWindowThreadProcessId(field, nullptr), &info) && info.hwndFocus == field;
   }, 10000);
 }
