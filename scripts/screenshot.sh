@@ -2,7 +2,8 @@
 # Takes screenshots from a real Xvfb screen: a sample window of the window framework holding every control
 # kind, each message-box kind and a message tip; and the progress window of a real Passive run of
 # Brimlark.exe mid-run, paused (its Pause button clicked) and with the cancel question (its Cancel button
-# clicked). Writes PNGs to build/screenshots (or the folder given).
+# clicked); and the main window of a real Brimlark.exe through a preview, the backup started from it, the
+# guard's question and the summary. Writes PNGs to build/screenshots (or the folder given).
 # Usage: scripts/screenshot.sh [output-folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -85,5 +86,45 @@ import -display "$display" -window root "$out/progress-paused.png" && echo "$out
 sleep 0.5
 import -display "$display" -window root "$out/progress-cancel-question.png" && echo "$out/progress-cancel-question.png"
 "$wine" "$poke" _WINDOW_MsgBoxClass - Yes >/dev/null 2>&1 </dev/null
+wait $brimlark 2>/dev/null || true
+rm -rf "$run"
+
+# The main window of a real Brimlark.exe: Preview of a Strict job of a few hundred files whose backup holds
+# more files the source lacks, its plan, Start backup from it with the figures mid-copy, the guard's
+# question over the progress window, and the summary after No.
+run="$out/main-run"
+rm -rf "$run"; mkdir -p "$run/source/docs" "$run/backup/old"
+head -c $((1536 * 1024 * 1024)) /dev/zero >"$run/source/large.bin"
+for i in $(seq 1 200); do printf 'file %s\n' "$i" >"$run/source/docs/note$i.txt"; done
+for i in $(seq 1 300); do printf 'old %s\n' "$i" >"$run/backup/old/gone$i.txt"; done
+cp build/win64/bin/Brimlark.exe "$run/"
+printf '[Settings]\r\nAutoUpdate=0\r\nSkipStrictWarning=1\r\n' >"$run/Brimlark.ini"
+printf '\xff\xfe' >"$run/job.brlk"
+printf '[Settings]\r\nversion=1\r\nFlag=1\r\nSkipAttributes=0\r\n[Folders]\r\n0=%s<|>%s\r\n' \
+  "$(windows_path "$run/source")" "$(windows_path "$run/backup")" | iconv -f UTF-8 -t UTF-16LE >>"$run/job.brlk"
+"$wine" "$(windows_path "$run/Brimlark.exe")" /NoUpdate "$(windows_path "$run/job.brlk")" >/dev/null 2>&1 </dev/null &
+brimlark=$!
+"$wine" "$poke" BRIMLARK_CLASS "Brimlark Backup" >/dev/null 2>&1 </dev/null
+sleep 1
+import -display "$display" -window root "$out/main-window-options.png" && echo "$out/main-window-options.png"
+"$wine" "$poke" BRIMLARK_CLASS "Brimlark Backup" Preview >/dev/null 2>&1 </dev/null
+"$wine" "$poke" Brimlark_MsgBox "Brimlark Backup preview" >/dev/null 2>&1 </dev/null
+sleep 0.7
+import -display "$display" -window root "$out/preview-window.png" && echo "$out/preview-window.png"
+"$wine" "$poke" Brimlark_MsgBox "Brimlark Backup preview" "Start backup" >/dev/null 2>&1 </dev/null
+"$wine" "$poke" Brimlark_MsgBox "Brimlark Backup" >/dev/null 2>&1 </dev/null
+sleep 3.6
+import -display "$display" -window root "$out/progress-figures.png" && echo "$out/progress-figures.png"
+for _ in $(seq 1 12); do "$wine" "$poke" _WINDOW_MsgBoxClass - >/dev/null 2>&1 </dev/null && break; done
+sleep 0.5
+import -display "$display" -window root "$out/guard-question.png" && echo "$out/guard-question.png"
+"$wine" "$poke" _WINDOW_MsgBoxClass - No >/dev/null 2>&1 </dev/null
+sleep 1.5
+"$wine" "$poke" _WINDOW_MsgBoxClass - >/dev/null 2>&1 </dev/null
+sleep 0.5
+import -display "$display" -window root "$out/run-summary.png" && echo "$out/run-summary.png"
+"$wine" "$poke" _WINDOW_MsgBoxClass - OK >/dev/null 2>&1 </dev/null
+sleep 0.5
+kill $brimlark 2>/dev/null || true
 wait $brimlark 2>/dev/null || true
 rm -rf "$run"

@@ -245,9 +245,9 @@ TEST_F(StartUpTest, APersonAddsAPairBacksUpAndSavesOnClosing) {
     return WaitUntil([&] { return (preview = previewWindow()) != nullptr; }, 1000);
   }, 20000));
   EXPECT_TRUE(ChildOf(preview, L"Static", L"New: 1, 5 bytes"));
-  EXPECT_TRUE(ChildOf(preview, L"Static", L"New folder: 1"));
+  EXPECT_TRUE(ChildOf(preview, L"Static", L"New folder: 2"));  // the backup folder itself and docs
   HWND plan = ChildOf(preview, L"SysListView32", nullptr);
-  EXPECT_EQ(SendMessageW(plan, LVM_GETITEMCOUNT, 0, 0), 2);
+  EXPECT_EQ(SendMessageW(plan, LVM_GETITEMCOUNT, 0, 0), 3);
   EXPECT_FALSE(Exists(root / L"backup"));
 
   // Start the backup from the preview; it ends with its summary.

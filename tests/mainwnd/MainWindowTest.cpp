@@ -365,14 +365,26 @@ std::vector<WideString> ListRowsOf(HWND list, int rowsAtMost = 1000) {
   return rows;
 }
 
-// A click on a heading of a list, as the mouse would give it.
+// The sort arrow a heading of a list shows: HDF_SORTUP, HDF_SORTDOWN or 0.
+int SortArrowOf(HWND list, int column) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+  HDITEMW heading{};
+  heading.mask = HDI_FORMAT;
+  SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&heading));
+  return heading.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+}
+
+// A click on a heading of a list, as the mouse would give it; returns once the list shows the arrow it turns
+// to (the rows are sorted with it, in the same message), or after ten seconds.
 void ClickHeading(HWND list, int column) {
+  int arrow = SortArrowOf(list, column) == HDF_SORTUP ? HDF_SORTDOWN : HDF_SORTUP;
   HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
   RECT box{};
   SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&box));
   LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
   PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageW(header, WM_LBUTTONUP, 0, at);
+  (void)WaitUntil([&] { return SortArrowOf(list, column) == arrow; });
 }
 
 // The preview runs through the real run controller and changes nothing; its window shows the plan, sorts
@@ -396,9 +408,9 @@ TEST_F(MainWindowTest, APreviewShowsThePlanAndStartsTheBackupItPlanned) {
     HWND list = FindWindowExW(preview, nullptr, WC_LISTVIEWW, nullptr);
     rows = ListRowsOf(list);
     ClickHeading(list, 2);
-    (void)WaitUntil([&] { return (bySize = ListRowsOf(list)) != rows; });
+    bySize = ListRowsOf(list);
     ClickHeading(list, 2);
-    (void)WaitUntil([&] { return (bySizeFalling = ListRowsOf(list)) != bySize; });
+    bySizeFalling = ListRowsOf(list);
     EXPECT_FALSE(Exists(root / L"backup\\new.txt"));  // nothing was done yet
     testing_support::Click(preview, L"Start backup");
     HWND box = WaitForShown(L"_WINDOW_MsgBoxClass");
@@ -451,10 +463,8 @@ TEST_F(MainWindowTest, AHundredThousandActionsOpenInThePreviewAtOnce) {
     ULONGLONG sortBegan = GetTickCount64();
     ClickHeading(list, 2);
     ClickHeading(list, 2);  // the largest first
-    (void)WaitUntil([&] {
-      std::vector<WideString> shown = ListRowsOf(list, 1);
-      return !shown.empty() && (firstBySize = shown[0]).find(L"file99999.txt") != WideString::npos;
-    }, 30000);
+    std::vector<WideString> shown = ListRowsOf(list, 1);
+    if (!shown.empty()) firstBySize = shown[0];
     sortedMs = GetTickCount64() - sortBegan;
     testing_support::Click(preview, L"Close");
   });

@@ -202,6 +202,7 @@ TEST_F(ProgressWindowTest, CancelAnsweredNoGoesOnAndTheWindowComesBack) {
       // While the question is open nothing is copied: the workers come to stand still, and stay so.
       answerer = std::make_unique<QuestionAnswerer>(false, [&] {
         if (!WaitUntil([&] { return progress.pause.Holders() >= 1; }, 5000)) return;
+        Sleep(200);  // a read already under way when the question came ends first
         uint64_t bytes = progress.bytesDone.load();
         Sleep(300);
         heldWhileAsked = progress.bytesDone.load() == bytes && progress.pause.Holders() >= 1;
