@@ -36,7 +36,7 @@ WideString RunSummaryText(const RunSummary& summary) {
                L")\r\nReplaced: ", GroupedNumber(summary.replaced), L"\r\nDeleted: ", GroupedNumber(summary.deleted),
                L"\r\nKept as versions: ", GroupedNumber(summary.keptAsVersions));
   text::Append(text, L"\r\nDeletions held back: ", GroupedNumber(summary.heldBack));
-  if (summary.heldBack != 0) text::Append(text, L" (not confirmed: nothing was deleted)");
+  if (summary.heldBack != 0) text::Append(text, L" (not confirmed)");
   text::Append(text, summary.restoring ? L"\r\nNewer in the source: " : L"\r\nNewer in the backup: ",
                GroupedNumber(summary.newerInTarget), L"\r\nTime taken: ", ElapsedText(summary.seconds));
   if (failed) text::Append(text, L"\r\n\r\n", FailureReport(summary.failures, summary.jobsSkipped));
